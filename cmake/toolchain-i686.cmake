@@ -1,0 +1,2 @@
+set(ZANVI_TARGET i686)
+include(${CMAKE_CURRENT_LIST_DIR}/mingw.cmake)
