@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 
 class CPluginLibrary {
@@ -33,6 +34,20 @@ private:
 
     HMODULE m_module = nullptr;
     std::wstring m_path;
+};
+
+// Calls a plug-in's shutdown export (Zanviresolver_Free, Free) when the scope ends, on every
+// path once the plug-in was initialised.
+class CPluginShutdown {
+public:
+    typedef int32_t(__cdecl* PFN_Shutdown)();
+    explicit CPluginShutdown(PFN_Shutdown shutdown) : m_shutdown(shutdown) {}
+    ~CPluginShutdown() { m_shutdown(); }
+    CPluginShutdown(const CPluginShutdown&) = delete;
+    CPluginShutdown& operator=(const CPluginShutdown&) = delete;
+
+private:
+    PFN_Shutdown m_shutdown;
 };
 
 // The folder of this program's own file: where the plug-ins are looked for by default.

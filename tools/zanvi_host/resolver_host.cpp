@@ -2,7 +2,6 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "console_progress.h"
@@ -49,18 +48,6 @@ struct ResolverExports {
 struct ResolverBuffers {
     char address[64] = {};  // the resolver writes at most 16 bytes
     char port[64] = {};     // and at most 6
-};
-
-// Zanviresolver_Free on every path once Zanviresolver_Init was called.
-class CResolverSession {
-public:
-    explicit CResolverSession(const ResolverExports& exports) : m_exports(exports) {}
-    ~CResolverSession() { m_exports.free(); }
-    CResolverSession(const CResolverSession&) = delete;
-    CResolverSession& operator=(const CResolverSession&) = delete;
-
-private:
-    const ResolverExports& m_exports;
 };
 
 // The text to resolve: the one given, or the saved selection.
@@ -131,8 +118,11 @@ int Resolve(const ResolverExports& exports, const std::string& text, unsigned ti
         return ReportFailure(kExitTimedOut, L"no final state after " + std::to_wstring(timeoutSeconds) +
                                                 L" s; the run was cancelled");
     }
-    std::printf("%s\n", StateLine(exports, state).c_str());
-    if (state != kStateReady) return ReportFailure(kExitRunFailed, L"the resolution failed");
+    if (state != kStateReady) {
+        std::printf("%s\n", StateLine(exports, state).c_str());
+        return ReportFailure(kExitRunFailed, L"the resolution failed");
+    }
+    std::printf("State: %s (%ld)\n", ResolverStateName(state), static_cast<long>(state));
 
     buffers.address[sizeof(buffers.address) - 1] = '\0';
     buffers.port[sizeof(buffers.port) - 1] = '\0';
@@ -169,6 +159,6 @@ int RunResolve(const HostOptions& options)
     std::printf("Resolving %s with %s\n", ansiBody.c_str(), ToDisplayText(library.Path()).c_str());
     std::fflush(stdout);
     unsigned timeout = options.timeoutSeconds ? options.timeoutSeconds : kDefaultTimeoutSeconds;
-    CResolverSession session(exports);
+    CPluginShutdown shutdown(exports.free);
     return Resolve(exports, ansiBody, timeout, buffers);
 }

@@ -42,18 +42,6 @@ struct UpdateExports {
     }
 };
 
-// Free on every path once Init was called: it stops the engine and releases the VCI runtime.
-class CUpdateSession {
-public:
-    explicit CUpdateSession(const UpdateExports& exports) : m_exports(exports) {}
-    ~CUpdateSession() { m_exports.free(); }
-    CUpdateSession(const CUpdateSession&) = delete;
-    CUpdateSession& operator=(const CUpdateSession&) = delete;
-
-private:
-    const UpdateExports& m_exports;
-};
-
 // The two names of the update itself, which runs on the plug-in's worker; every other command
 // has finished when Execute returns.
 bool IsUpdateCommand(const std::wstring& command)
@@ -145,6 +133,6 @@ int RunUpdate(const HostOptions& options)
                 ToDisplayText(library.Path()).c_str());
     ShowTarget(options.section);
     std::fflush(stdout);
-    CUpdateSession session(exports);
+    CPluginShutdown shutdown(exports.free);
     return Update(exports, options, command, section);
 }
