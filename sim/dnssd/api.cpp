@@ -2,9 +2,26 @@
 // and hands it to the simulation; nothing escapes as an exception.
 #include <memory>
 #include <new>
+#include <type_traits>
 
 #include "dns_sd_api.h"
 #include "simulation.h"
+
+// The pointer types that callers bind must match what is exported here, on either target.
+static_assert(std::is_same<decltype(&DNSServiceBrowse), PFN_DNSServiceBrowse>::value, "");
+static_assert(std::is_same<decltype(&DNSServiceQueryRecord), PFN_DNSServiceQueryRecord>::value,
+    "");
+static_assert(std::is_same<decltype(&DNSServiceReconfirmRecord),
+                  PFN_DNSServiceReconfirmRecord>::value, "");
+static_assert(std::is_same<decltype(&DNSServiceResolve), PFN_DNSServiceResolve>::value, "");
+static_assert(std::is_same<decltype(&DNSServiceGetAddrInfo), PFN_DNSServiceGetAddrInfo>::value,
+    "");
+static_assert(std::is_same<decltype(&DNSServiceRefSockFD), PFN_DNSServiceRefSockFD>::value, "");
+static_assert(std::is_same<decltype(&DNSServiceProcessResult),
+                  PFN_DNSServiceProcessResult>::value, "");
+static_assert(std::is_same<decltype(&DNSServiceRefDeallocate),
+                  PFN_DNSServiceRefDeallocate>::value, "");
+static_assert(std::is_same<dnssd_sock_t, SOCKET>::value, "a socket is a Winsock SOCKET");
 
 using dnssd_sim::Call;
 using dnssd_sim::CSimulation;

@@ -130,6 +130,9 @@ void CSimulation::Install(const Scenario& scenario)
         m_timeline.emplace(m_startTick + e.atMs, e);
     m_errors = scenario.errors;
     m_reconfirms.clear();
+    // Replies of the old network that are not yet due never arrive.
+    for (auto& entry : m_refs)
+        entry.second->pending.clear();
     m_clockCv.notify_all();
 }
 
@@ -161,16 +164,24 @@ bool CSimulation::TakeInjection(Call call, Fault fault, int32_t& code)
     return false;
 }
 
-DNSServiceErrorType CSimulation::Start(OpPtr op, DNSServiceRef* out)
+DNSServiceErrorType CSimulation::Admit(Call call)
 {
-    Lock lock(m_mutex);
     EnsureLoaded();
     Advance();
     if (!m_loadError.empty())
         return kDNSServiceErr_ServiceNotRunning;
     int32_t code = 0;
-    if (TakeInjection(op->call, Fault::CallFails, code))
+    if (TakeInjection(call, Fault::CallFails, code))
         return code;
+    return kDNSServiceErr_NoError;
+}
+
+DNSServiceErrorType CSimulation::Start(OpPtr op, DNSServiceRef* out)
+{
+    Lock lock(m_mutex);
+    DNSServiceErrorType admitted = Admit(op->call);
+    if (admitted != kDNSServiceErr_NoError)
+        return admitted;
     if (!op->sockets.Open())
         return kDNSServiceErr_Unknown;
     if (!m_clockRunning && !StartClock())
@@ -381,22 +392,17 @@ void CSimulation::Withdraw(Instance& inst, uint32_t index)
 
 void CSimulation::ChangeTxt(Instance& inst, const std::string& rdata)
 {
+    Instance old = inst;
+    inst.txt = rdata;
     for (auto& entry : m_refs) {
         _DNSServiceRef_t& op = *entry.second;
         if (!Matches(inst, op) || (op.call != Call::Query && op.call != Call::Resolve))
             continue;
         for (uint32_t index : inst.seenOn) {
             if (op.call == Call::Query)
-                QueueRemoval(op, inst, index);  // the old record goes, then the new one comes
-        }
-    }
-    inst.txt = rdata;
-    for (auto& entry : m_refs) {
-        _DNSServiceRef_t& op = *entry.second;
-        if (!Matches(inst, op) || (op.call != Call::Query && op.call != Call::Resolve))
-            continue;
-        for (uint32_t index : inst.seenOn)
+                QueueRemoval(op, old, index);  // the old record goes, then the new one comes
             QueueAnswers(op, inst, index, Now() + m_replyDelayMs);
+        }
     }
 }
 
@@ -404,13 +410,9 @@ DNSServiceErrorType CSimulation::Reconfirm(DNSServiceFlags flags, uint32_t inter
     const char* fullname, uint16_t rrtype, uint16_t rrclass, uint16_t rdlen, const void* rdata)
 {
     Lock lock(m_mutex);
-    EnsureLoaded();
-    Advance();
-    if (!m_loadError.empty())
-        return kDNSServiceErr_ServiceNotRunning;
-    int32_t code = 0;
-    if (TakeInjection(Call::Reconfirm, Fault::CallFails, code))
-        return code;
+    DNSServiceErrorType admitted = Admit(Call::Reconfirm);
+    if (admitted != kDNSServiceErr_NoError)
+        return admitted;
     ZanviDnssdReconfirm record = {};
     record.flags = flags;
     record.interfaceIndex = interfaceIndex;
@@ -586,31 +588,34 @@ bool CSimulation::AddInstance(const InstanceKey& key, uint32_t interfaceIndex,
     return true;
 }
 
-bool CSimulation::RemoveInstance(const InstanceKey& key, uint32_t interfaceIndex)
+bool CSimulation::ApplyNow(const TimelineEvent& event)
 {
     Lock lock(m_mutex);
     EnsureLoaded();
     Advance();
-    Instance* inst = FindInstance(key);
-    if (!inst)
+    if (!FindInstance(event.key))
         return false;
-    std::vector<uint32_t> from =
-        interfaceIndex == 0 ? inst->seenOn : std::vector<uint32_t>{interfaceIndex};
-    for (uint32_t index : from)
-        Withdraw(*inst, index);
+    ApplyEvent(event);
     return true;
+}
+
+bool CSimulation::RemoveInstance(const InstanceKey& key, uint32_t interfaceIndex)
+{
+    TimelineEvent event;
+    event.kind = EventKind::Remove;
+    event.key = key;
+    if (interfaceIndex != 0)
+        event.interfaces = {interfaceIndex};
+    return ApplyNow(event);
 }
 
 bool CSimulation::SetTxt(const InstanceKey& key, const std::string& rdata)
 {
-    Lock lock(m_mutex);
-    EnsureLoaded();
-    Advance();
-    Instance* inst = FindInstance(key);
-    if (!inst)
-        return false;
-    ChangeTxt(*inst, rdata);
-    return true;
+    TimelineEvent event;
+    event.kind = EventKind::Txt;
+    event.key = key;
+    event.txt = rdata;
+    return ApplyNow(event);
 }
 
 void CSimulation::InjectError(const ErrorInjection& injection)

@@ -51,11 +51,14 @@ private:
     void EnsureLoaded();
     void Install(const Scenario& scenario);
     OpPtr Find(DNSServiceRef ref);
+    // Whether a call may go ahead: the scenario loaded and no failure is armed for it.
+    DNSServiceErrorType Admit(Call call);
     bool TakeInjection(Call call, Fault fault, int32_t& code);
     Instance* FindInstance(const InstanceKey& key);
 
     void Advance();
     void ApplyEvent(const TimelineEvent& event);
+    bool ApplyNow(const TimelineEvent& event);  // a steering change: false for no instance
     uint64_t NextDue() const;
     bool StartClock();
 

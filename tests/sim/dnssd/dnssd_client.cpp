@@ -76,6 +76,22 @@ bool CDnssdClient::WaitReadable(DNSServiceRef ref, DWORD timeoutMs) const
     return select(0, &readable, nullptr, nullptr, &wait) == 1;
 }
 
+namespace {
+
+Answer Header(DNSServiceRef ref, DNSServiceFlags flags, uint32_t index,
+    DNSServiceErrorType error, const char* name)
+{
+    Answer a;
+    a.ref = ref;
+    a.flags = flags;
+    a.interfaceIndex = index;
+    a.error = error;
+    a.name = name ? name : "(null)";
+    return a;
+}
+
+}  // namespace
+
 CDnssdClient& Dnssd()
 {
     static CDnssdClient client(OwnFolder() + L"dnssd.dll");
@@ -114,12 +130,7 @@ void DNSSD_API CAnswers::OnBrowse(DNSServiceRef ref, DNSServiceFlags flags, uint
     DNSServiceErrorType error, const char* name, const char* regtype, const char* domain,
     void* context)
 {
-    Answer a;
-    a.ref = ref;
-    a.flags = flags;
-    a.interfaceIndex = index;
-    a.error = error;
-    a.name = name ? name : "(null)";
+    Answer a = Header(ref, flags, index, error, name);
     a.regtype = regtype ? regtype : "(null)";
     a.domain = domain ? domain : "(null)";
     static_cast<CAnswers*>(context)->Add(a);
@@ -129,12 +140,7 @@ void DNSSD_API CAnswers::OnQuery(DNSServiceRef ref, DNSServiceFlags flags, uint3
     DNSServiceErrorType error, const char* fullname, uint16_t rrtype, uint16_t rrclass,
     uint16_t rdlen, const void* rdata, uint32_t, void* context)
 {
-    Answer a;
-    a.ref = ref;
-    a.flags = flags;
-    a.interfaceIndex = index;
-    a.error = error;
-    a.name = fullname ? fullname : "(null)";
+    Answer a = Header(ref, flags, index, error, fullname);
     a.rrtype = rrtype;
     a.rrclass = rrclass;
     a.data.assign(static_cast<const char*>(rdata), rdlen);
@@ -145,12 +151,7 @@ void DNSSD_API CAnswers::OnResolve(DNSServiceRef ref, DNSServiceFlags flags, uin
     DNSServiceErrorType error, const char* fullname, const char* host, uint16_t port,
     uint16_t txtLen, const unsigned char* txt, void* context)
 {
-    Answer a;
-    a.ref = ref;
-    a.flags = flags;
-    a.interfaceIndex = index;
-    a.error = error;
-    a.name = fullname ? fullname : "(null)";
+    Answer a = Header(ref, flags, index, error, fullname);
     a.host = host ? host : "(null)";
     a.port = ntohs(port);
     a.data.assign(reinterpret_cast<const char*>(txt), txtLen);
@@ -161,12 +162,7 @@ void DNSSD_API CAnswers::OnAddrInfo(DNSServiceRef ref, DNSServiceFlags flags, ui
     DNSServiceErrorType error, const char* host, const sockaddr* address, uint32_t,
     void* context)
 {
-    Answer a;
-    a.ref = ref;
-    a.flags = flags;
-    a.interfaceIndex = index;
-    a.error = error;
-    a.name = host ? host : "(null)";
+    Answer a = Header(ref, flags, index, error, host);
     a.hasAddress = address != nullptr;
     if (address) {
         a.family = address->sa_family;

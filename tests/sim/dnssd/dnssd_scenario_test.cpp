@@ -141,7 +141,7 @@ TEST_F(DnssdTest, TimelineAndSteeringChangeTheNetworkWhileItRuns)
         txt.push_back(std::string(a.flags & kDNSServiceFlagsAdd ? "+" : "-") +
                       std::to_string(a.interfaceIndex) + a.data.substr(1));
     EXPECT_EQ((std::vector<std::string>{"+4usb=false", "+8usb=false", "-4usb=false",
-                  "-8usb=false", "+4usb=true", "+8usb=true"}),
+                  "+4usb=true", "-8usb=false", "+8usb=true"}),
         txt);
 }
 
