@@ -2,7 +2,7 @@
 TARGETS := i686 x86_64
 BUILD_TYPE ?= Release
 
-.PHONY: all setup build test demo clean $(TARGETS)
+.PHONY: all setup build test demo clean $(TARGETS) $(addprefix build-,$(TARGETS))
 
 all: build
 
@@ -10,17 +10,17 @@ setup:
 	bash scripts/setup.sh
 
 build: setup
-	@for t in $(TARGETS); do \
-	    cmake -S . -B build/$$t -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
-	        -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-$$t.cmake >/dev/null || exit 1; \
-	    echo "[build] $$t"; \
-	    cmake --build build/$$t || exit 1; \
-	done
+	@for t in $(TARGETS); do $(MAKE) --no-print-directory build-$$t || exit 1; done
 
-# Only the 32-bit shipping binaries.
+# One target only; `make i686` builds just the 32-bit shipping binaries.
 i686 x86_64: setup
-	cmake -S . -B build/$@ -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-$@.cmake
-	cmake --build build/$@
+	@$(MAKE) --no-print-directory build-$@
+
+$(addprefix build-,$(TARGETS)): build-%:
+	@echo "[build] $*"
+	@test -f build/$*/CMakeCache.txt || cmake -S . -B build/$* -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
+	    -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-$*.cmake >/dev/null
+	@cmake --build build/$*
 
 test: build
 	bash scripts/check_deliverables.sh
