@@ -18,8 +18,10 @@ i686 x86_64: setup
 
 $(addprefix build-,$(TARGETS)): build-%:
 	@echo "[build] $*"
-	@test -f build/$*/CMakeCache.txt || cmake -S . -B build/$* -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
-	    -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-$*.cmake >/dev/null
+	@# Configured every time: optional folders that appear later are found by if(EXISTS).
+	@if [ -f build/$*/CMakeCache.txt ]; then cmake -S . -B build/$* >/dev/null; \
+	 else cmake -S . -B build/$* -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \
+	    -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-$*.cmake >/dev/null; fi
 	@cmake --build build/$*
 
 test: build
