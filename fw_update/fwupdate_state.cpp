@@ -6,3 +6,9 @@ int32_t FWUpdate::getErrorState() const { return _errorState.load(std::memory_or
 void FWUpdate::setUpdateState(int32_t value) { _updateState.store(value, std::memory_order_relaxed); }
 void FWUpdate::setErrorState(int32_t value) { _errorState.store(value, std::memory_order_relaxed); }
 bool FWUpdate::isStopRequested() const { return _stopRequested.load(std::memory_order_relaxed); }
+
+void FWUpdate::setStates(int32_t updateState, int32_t errorState)
+{
+    setUpdateState(updateState);
+    setErrorState(errorState);
+}
