@@ -102,6 +102,13 @@ bool ParseLine(const std::string& line, Scenario& s)
         s.writes[h] = st;
         return true;
     }
+    if (word == "pause") {
+        std::string name, ms;
+        unsigned value = 0;
+        if (!(in >> name >> ms) || !NumberAs(ms, value)) return false;
+        s.pausesMs[name] = value;
+        return true;
+    }
     if (word == "fail") {
         std::string name, code, after, n;
         SimFailure f;

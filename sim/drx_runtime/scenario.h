@@ -40,6 +40,7 @@ struct Scenario {
     std::vector<SimVersionItem> serverItems;
     std::map<int32_t, int32_t> writes;  // pending-write handle -> status
     std::map<std::string, SimFailure> failures;
+    std::map<std::string, unsigned> pausesMs;  // entry point -> pause before it answers
     unsigned installComponents = 3;
     unsigned installErrorAt = 0;  // component that reports the error status; 0: none
     unsigned eventDelayMs = 5;

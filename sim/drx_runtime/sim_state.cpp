@@ -91,6 +91,14 @@ DrxRtResult SimRuntime::Destruct()
 
 DrxRtResult SimRuntime::Enter(const char* entry, const std::string& args)
 {
+    DWORD pauseMs = 0;
+    {
+        std::lock_guard<std::mutex> lock(m_lock);
+        auto pause = m_scenario.pausesMs.find(entry);
+        if (pause != m_scenario.pausesMs.end()) pauseMs = pause->second;
+    }
+    // A slow runtime: the caller waits, other threads carry on.
+    if (pauseMs) Sleep(pauseMs);
     std::lock_guard<std::mutex> lock(m_lock);
     m_journal += entry;
     if (!args.empty()) m_journal += " " + args;

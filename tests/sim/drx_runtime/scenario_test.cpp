@@ -17,7 +17,8 @@ TEST(DrxScenarioTest, ReadsTheWorld)
                               "install 7 error 4\n"
                               "delay 0\n"
                               "write 9 1\n"
-                              "fail DrxRtConnect 0x50002005 after 1\n",
+                              "fail DrxRtConnect 0x50002005 after 1\n"
+                              "pause DrxRtGetModuleIds 300\n",
                               s, error))
         << error;
     ASSERT_EQ(s.modules.size(), 1u);
@@ -33,13 +34,14 @@ TEST(DrxScenarioTest, ReadsTheWorld)
     EXPECT_EQ(s.writes[9], 1);
     EXPECT_EQ(s.failures["DrxRtConnect"].code, 0x50002005);
     EXPECT_EQ(s.failures["DrxRtConnect"].after, 1u);
+    EXPECT_EQ(s.pausesMs["DrxRtGetModuleIds"], 300u);
 }
 
 TEST(DrxScenarioTest, RefusesMalformedLinesNamingTheFirst)
 {
     for (const char* line : {"module 4711 x 1 A", "pcapp zvci 1.3.0 2013-01-01", "pcapp zvci 1.3.0.256 2013-01-01",
                              "vciapp 4711 5 zvci 1.0.0.0 2013-01-01 busy", "server 1.0.0.0 2013-01-01",
-                             "install 0", "install 3 oops 1", "fail DrxRtConnect", "fail X 1 before 2",
+                             "install 0", "install 3 oops 1", "fail DrxRtConnect", "fail X 1 before 2", "pause DrxRtConnect soon",
                              "pcapp zvci 1.0.0.0 1969-01-01", "bogus"}) {
         Scenario s;
         std::string error;
