@@ -22,6 +22,13 @@ std::string HostText(const char* text, int32_t size)
     return std::string(text, strnlen(text, size > 0 ? static_cast<size_t>(size) : 0));
 }
 
+// The text exports this plug-in does not support: traced, the buffer never written.
+int32_t TextUnsupported(const char* name, const char* text, int32_t size)
+{
+    g_LogFile.Write("D:", "zeb_fw_update - %s('%s', %d)", name, HostText(text, size).c_str(), size);
+    return -1;
+}
+
 bool EngineMissing(const char* message)
 {
     if (g_pFWUpdate) return false;
@@ -138,29 +145,10 @@ FWU_EXPORT DataOutMax()
     return -1;
 }
 
-FWU_EXPORT UpdateVersion(char* pszText, int32_t iSize)
-{
-    g_LogFile.Write("D:", "zeb_fw_update - UpdateVersion('%s', %d)", HostText(pszText, iSize).c_str(), iSize);
-    return -1;
-}
-
-FWU_EXPORT CurrentCmd(char* pszText, int32_t iSize)
-{
-    g_LogFile.Write("D:", "zeb_fw_update - CurrentCmd('%s', %d)", HostText(pszText, iSize).c_str(), iSize);
-    return -1;
-}
-
-FWU_EXPORT DownloadPort(char* pszText, int32_t iSize)
-{
-    g_LogFile.Write("D:", "zeb_fw_update - DownloadPort('%s', %d)", HostText(pszText, iSize).c_str(), iSize);
-    return -1;
-}
-
-FWU_EXPORT ErrorLine(char* pszText, int32_t iSize)
-{
-    g_LogFile.Write("D:", "zeb_fw_update - ErrorLine('%s', %d)", HostText(pszText, iSize).c_str(), iSize);
-    return -1;
-}
+FWU_EXPORT UpdateVersion(char* pszText, int32_t iSize) { return TextUnsupported("UpdateVersion", pszText, iSize); }
+FWU_EXPORT CurrentCmd(char* pszText, int32_t iSize) { return TextUnsupported("CurrentCmd", pszText, iSize); }
+FWU_EXPORT DownloadPort(char* pszText, int32_t iSize) { return TextUnsupported("DownloadPort", pszText, iSize); }
+FWU_EXPORT ErrorLine(char* pszText, int32_t iSize) { return TextUnsupported("ErrorLine", pszText, iSize); }
 
 FWU_EXPORT ErrorMessage(int32_t iCode, char* pszText, int32_t iSize)
 {

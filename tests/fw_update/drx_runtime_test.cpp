@@ -45,6 +45,7 @@ protected:
         ASSERT_EQ(rt.Initialize(), 0);
     }
     Lines Calls(const std::string& entry) const { return m_standIn->Calls(entry); }
+    void RaiseEvent(int32_t handle, uint32_t event, uint32_t subEvent) { m_standIn->RaiseEvent(handle, event, subEvent); }
 
     CDrxRuntime& rt = CDrxRuntime::Instance();
     TraceLog log;
@@ -174,6 +175,21 @@ TEST_F(DrxRuntimeTest, ConnectRegistersForEventsAndRemovesTheDemoItem)
     EXPECT_EQ(rt.Connect(999, DRX_RT_IF_USB), DRX_RT_ERR_VCI_SN_NOT_FOUND);
     EXPECT_TRUE(log.Has("D:CDrxRuntime::Connect()::Error Connecting to device iRet = 0x50002003"));
     EXPECT_TRUE(rt.IsConnected()) << "the earlier connection stays";
+}
+
+TEST_F(DrxRuntimeTest, ConnectionEventsAreHandledAndRuntimeLevelOnesIgnored)
+{
+    Start(kWorld);
+    ASSERT_EQ(rt.Connect(4711, DRX_RT_IF_USB), 0);
+    log.Clear();
+    RaiseEvent(-1, 1, 0);
+    EXPECT_TRUE(log.Lines().empty()) << "runtime-level events carry no context";
+    RaiseEvent(1, DRX_RT_SD_MGT_EVT, DRX_RT_SD_MGT_EVT_NOTIFY);
+    RaiseEvent(1, 0x4, 2);
+    EXPECT_EQ(log.Lines(), (Lines{"D:DrxRtCbFn::Entering", "D:DrxRtCbFn::uiEvent = 200 uiSubEvent = 1",
+                                  "D:DrxRtCbFn::DRX_RT_SD_MGT_EVT", "D:DrxRtCbFn::DRX_RT_SD_MGT_EVT_NOTIFY",
+                                  "D:DrxRtCbFn::Leaving", "D:DrxRtCbFn::Entering",
+                                  "D:DrxRtCbFn::uiEvent = 4 uiSubEvent = 2", "D:DrxRtCbFn::Leaving"}));
 }
 
 TEST_F(DrxRuntimeTest, DisconnectWithoutAConnectionStillWaitsButNeverCallsTheRuntime)

@@ -292,6 +292,16 @@ TEST_F(PluginTest, ApplicationMissingOnThePcCountsAsCompatible)
     ExpectStates(5, 22);  // the runtime refuses to install what the PC lacks
 }
 
+TEST_F(PluginTest, PlatformWithoutAVersionCountsAsCompatible)
+{
+    Start("module 4711 2 1 V\npcapp zvci 1.3.0.3 2013-01-01\n");
+    compat.Set("2.1.0.15", "1.3.0.2");
+    EXPECT_EQ(plugin.Run("FWUpdate"), 0);
+    plugin.WaitForEnd();
+    ExpectStates(3, 0);
+    EXPECT_TRUE(log.Has("E:FWUpdate::_isAppCompatible() - Could not read INI file section ''"));
+}
+
 TEST_F(PluginTest, SerialNumberFromTheDeviceEntry)
 {
     Start();

@@ -7,6 +7,7 @@
 namespace {
 const wchar_t kRuntimeKey[] = L"SOFTWARE\\Quellar\\DRX-VCI\\Zanvi\\RT Support";
 typedef int32_t(__cdecl* JournalFn)(char*, int32_t);
+typedef int32_t(__cdecl* RaiseEventFn)(int32_t, uint32_t, uint32_t);
 }  // namespace
 
 std::wstring StandInPath() { return SimDir() + L"\\drx_runtime.dll"; }
@@ -85,4 +86,12 @@ std::vector<std::string> StandIn::Calls(const std::string& entry) const
         else if (line.compare(0, entry.size() + 1, entry + " ") == 0) calls.push_back(line.substr(entry.size() + 1));
     }
     return calls;
+}
+
+void StandIn::RaiseEvent(int32_t handle, uint32_t event, uint32_t subEvent) const
+{
+    RaiseEventFn raise = m_module ? reinterpret_cast<RaiseEventFn>(
+                                        reinterpret_cast<void*>(GetProcAddress(m_module, "DrxSimRaiseEvent")))
+                                  : nullptr;
+    if (raise) raise(handle, event, subEvent);
 }

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -40,6 +41,8 @@ public:
 
     // The calls the stand-in received since its last construction, one per line.
     std::vector<std::string> Journal() const;
+    // Raises a runtime event on a handle's registration, as the runtime's own thread would.
+    void RaiseEvent(int32_t handle, uint32_t event, uint32_t subEvent) const;
     // Only the lines of one entry point, without its name.
     std::vector<std::string> Calls(const std::string& entry) const;
 

@@ -2,7 +2,10 @@
 // state names, version and date texts.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+
 #include "drx_rt_api.h"
+#include "drx_runtime.h"
 #include "log_lines.h"
 #include "rt_codes.h"
 #include "rt_format.h"
@@ -105,6 +108,15 @@ TEST(RuntimeTextsTest, VersionAndDate)
     EXPECT_EQ(FormatDate(0x00060F00), "Jun 15, 1970");
     EXPECT_EQ(FormatDate(0x2B0D0100), "??? 1, 2013");
     EXPECT_EQ(FormatDate(0x2B000100), "??? 1, 2013");
+}
+
+TEST(ConsoleControlTest, EveryEventIsTracedAndReportedHandled)
+{
+    TraceLog log;
+    for (DWORD type = 0; type <= 7; ++type) EXPECT_TRUE(CtrlHandler(type)) << type;
+    EXPECT_EQ(log.Lines(), (std::vector<std::string>{"D:CTRL+C received!", "D:CTRL+BREAK received!",
+                                                     "D:Program being closed!", "D:User is logging off!",
+                                                     "D:User is logging off!"}));
 }
 
 }  // namespace
