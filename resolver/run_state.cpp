@@ -36,3 +36,29 @@ EDesiredInterface DesiredInterfaceFor(const char* interfaceField)
     if (first == 'w' || first == 'W') return DESIRED_WIFI;
     return DESIRED_ETH;
 }
+
+std::atomic<HANDLE> g_hStopEvent{nullptr};
+
+void SignalStop()
+{
+    g_StopFlag = true;
+    if (HANDLE stop = g_hStopEvent) SetEvent(stop);
+}
+
+void ClearStop()
+{
+    g_StopFlag = false;
+    if (HANDLE stop = g_hStopEvent) ResetEvent(stop);
+}
+
+bool WaitUnlessStopped(HANDLE event, DWORD ms)
+{
+    HANDLE stop = g_hStopEvent;
+    if (!event) {
+        if (stop) WaitForSingleObject(stop, ms);
+        return false;
+    }
+    if (!stop) return WaitForSingleObject(event, ms) == WAIT_OBJECT_0;
+    HANDLE handles[2] = {event, stop};
+    return WaitForMultipleObjects(2, handles, FALSE, ms) == WAIT_OBJECT_0;
+}

@@ -61,3 +61,12 @@ extern std::atomic<uint32_t> g_InterfaceIndex;
 // The link a run wants, from the first character of the link field: only a lower-case "u" is
 // USB, "w" in either case Wi-Fi, anything else Ethernet.
 EDesiredInterface DesiredInterfaceFor(const char* interfaceField);
+
+// Wakes every wait of a run at once when the run is told to stop (manual reset, unnamed).
+extern std::atomic<HANDLE> g_hStopEvent;
+// Sets g_StopFlag and wakes the run's waits.
+void SignalStop();
+// Clears g_StopFlag for a new run.
+void ClearStop();
+// Waits up to ms for event; true when it was signalled, false on time-out or a stop.
+bool WaitUnlessStopped(HANDLE event, DWORD ms);
