@@ -75,7 +75,7 @@ void PluginHost::Unload()
     m_module = nullptr;
 }
 
-void PluginHost::UseFakeSeams()
+void PluginHost::UseFakeSeams(BOOL (*getVersionEx)(OSVERSIONINFOEXW*))
 {
     PFN_ZanviResolverTest_SetSeams setSeams = nullptr;
     Bind(m_module, "ZanviResolverTest_SetSeams", setSeams);
@@ -87,6 +87,7 @@ void PluginHost::UseFakeSeams()
     seams.pauseBeforeUsbRetry = CountedPause;
     seams.getAppDataFolder = TempAppData;
     seams.wlan = &kWlan;
+    seams.getVersionEx = getVersionEx;
     setSeams(&seams);
 }
 

@@ -25,7 +25,7 @@ public:
     void Unload();
 
     // Seams of the test build; the adapters are those of the current FakeAdapterList.
-    void UseFakeSeams();
+    void UseFakeSeams(BOOL (*getVersionEx)(OSVERSIONINFOEXW*) = nullptr);
     // Replaces the stand-in's network (after Init has loaded it).
     bool LoadScenario(const std::string& text);
     // Polls UpdateState every 50 ms until 3 or 5 or the time is up (then 0); records each

@@ -191,6 +191,57 @@ TEST_F(PluginRunTest, InitWithoutDnssdStillAcceptsExecuteAndTheRunFails)
     EXPECT_TRUE(Contains(m_capture.Messages(), L"E:GoResolveService(): gDNSServiceResolve == NULL!"));
 }
 
+OSVERSIONINFOEXW s_version{};
+BOOL FakeVersion(OSVERSIONINFOEXW* info)
+{
+    *info = s_version;
+    return TRUE;
+}
+
+TEST_F(PluginRunTest, WifiPreparationWritesTheProfileOnlyForWifiOnAWindows7Workstation)
+{
+    const FakeAdapter dongle{"{22222222-0000-0000-0000-000000000004}", "USB WiFi adapter", 71, 4};
+    const struct {
+        const char* link;
+        DWORD major, minor;
+        BYTE productType;
+        bool prepared;
+    } cases[] = {
+        {"wifi", 6, 1, VER_NT_WORKSTATION, true},
+        {"Wifi", 6, 1, VER_NT_WORKSTATION, false},
+        {"wifi", 6, 0, VER_NT_WORKSTATION, false},
+        {"wifi", 6, 1, VER_NT_SERVER, false},
+    };
+    for (const auto& c : cases) {
+        m_host.reset();
+        m_capture.Clear();
+        s_version = OSVERSIONINFOEXW{};
+        s_version.dwPlatformId = VER_PLATFORM_WIN32_NT;
+        s_version.dwMajorVersion = c.major;
+        s_version.dwMinorVersion = c.minor;
+        s_version.dwBuildNumber = 7601;
+        s_version.wProductType = c.productType;
+        m_adapters.reset(new FakeAdapterList({dongle}));
+        m_host.reset(new PluginHost(L"ZanviResolverSeams.dll", true));
+        ASSERT_TRUE(m_host->Loaded());
+        m_host->UseFakeSeams(FakeVersion);
+        ASSERT_EQ(m_host->Init(), 0);
+        const std::string text = std::string("VCI-A7._zeb_vci._tcp.local,58713,") + c.link;
+        ASSERT_EQ(m_host->Execute(text.c_str(), m_host->ipAddress, m_host->port), 1);
+        const bool written = !ReadWholeFile(m_host->Dir().File(L"A7.xml")).empty();
+        EXPECT_EQ(written, c.prepared) << c.link << " " << c.major << "." << c.minor;
+        const Lines lines = m_capture.Messages();
+        EXPECT_EQ(Contains(lines, L"D:WiFi dongle interface GUID: {22222222-0000-0000-0000-000000000004}"),
+                  c.prepared);
+        EXPECT_EQ(Contains(lines, L"D:CWifiApi::connectAdHoc(SSID='A7', GUID='{22222222-0000-0000-0000-000000000004}')"),
+                  c.prepared);
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                                [](const std::wstring& l) { return l.rfind(L"D:OS Version: Microsoft ", 0) == 0; }),
+                  1);
+        EXPECT_EQ(m_host->Cancel(), 4);
+    }
+}
+
 TEST_F(PluginRunTest, FreeAndUnloadInTheMiddleOfThePhaseLeaveNothingRunning)
 {
     Start({kEth3}, "");
