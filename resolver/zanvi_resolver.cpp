@@ -30,7 +30,8 @@ void StopThreads()
 
 bool ThreadsEnded()
 {
-    for (std::atomic<HANDLE>* slot : {&g_hTimerThread, &g_hMainThread, &g_hEventThread}) {
+    // The timer comes again last: the resolution thread may have started one while it ended.
+    for (std::atomic<HANDLE>* slot : {&g_hTimerThread, &g_hMainThread, &g_hEventThread, &g_hTimerThread}) {
         HANDLE thread = *slot;
         if (thread && WaitForSingleObject(thread, kThreadEndMs) != WAIT_OBJECT_0) return false;
     }
