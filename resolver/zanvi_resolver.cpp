@@ -31,7 +31,8 @@ void StopThreads()
 bool ThreadsEnded()
 {
     // The timer comes again last: the resolution thread may have started one while it ended.
-    for (std::atomic<HANDLE>* slot : {&g_hTimerThread, &g_hMainThread, &g_hEventThread, &g_hTimerThread}) {
+    for (std::atomic<HANDLE>* slot :
+         {&g_hTimerThread, &g_hMainThread, &g_hEventThread, &g_hTimerThread}) {
         HANDLE thread = *slot;
         if (thread && WaitForSingleObject(thread, kThreadEndMs) != WAIT_OBJECT_0) return false;
     }
