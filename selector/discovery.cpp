@@ -1,0 +1,3 @@
+#include "discovery.h"
+
+char g_szServiceType[100] = "";
