@@ -1,5 +1,5 @@
 // The single-instance guard: in this process, and across real processes started from the
-// instance_probe program.
+// selector_probe program.
 #include "instance_checker.h"
 
 #include <windows.h>
@@ -130,7 +130,7 @@ TEST(InstanceCheckerTest, NameHeldByAnotherKindOfObjectEndsTheProgramWithAnError
     EXPECT_NE(boxes.Boxes()[0].text.find(L"single-instance guard"), std::wstring::npos);
 }
 
-// One run of instance_probe, ended (by its own quit event, else killed) when the object goes.
+// One guard run of selector_probe, ended (by its own quit event, else killed) when the object goes.
 class Probe {
 public:
     Probe(const std::wstring& guardName, DWORD delayMs = 0, bool minimise = false)
@@ -139,25 +139,16 @@ public:
           m_published(CreateEventW(nullptr, TRUE, FALSE, (m_prefix + L"_published").c_str())),
           m_quit(CreateEventW(nullptr, TRUE, FALSE, (m_prefix + L"_quit").c_str()))
     {
-        std::wstring command = L"\"" + TestDir() + L"\\instance_probe.exe\" \"" + guardName +
-                               L"\" \"" + m_result + L"\" " + m_prefix + L" " +
-                               std::to_wstring(delayMs) + (minimise ? L" 1" : L" 0");
-        STARTUPINFOW si = {};
-        si.cb = sizeof(si);
-        PROCESS_INFORMATION pi = {};
-        // Nothing inherited: the probe must not hold the test's output pipe open.
-        if (CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                           &si, &pi)) {
-            CloseHandle(pi.hThread);
-            m_process.Reset(pi.hProcess);
-        }
+        m_process = StartTestProgram(TestDir() + L"\\selector_probe.exe",
+                                     L"guard \"" + guardName + L"\" \"" + m_result + L"\" " +
+                                         m_prefix + L" " + std::to_wstring(delayMs) +
+                                         (minimise ? L" 1" : L" 0"));
     }
     ~Probe()
     {
         if (!m_process) return;
         SetEvent(m_quit.Get());
-        if (WaitForSingleObject(m_process.Get(), kWaitMs) != WAIT_OBJECT_0)
-            TerminateProcess(m_process.Get(), 1);
+        WaitOrKill(m_process, kWaitMs);
     }
 
     bool Started() const { return static_cast<bool>(m_process); }

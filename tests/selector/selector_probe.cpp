@@ -1,10 +1,16 @@
-// A selector start-up reduced to its single-instance guard, for tests that need two real
-// processes: instance_probe <guard name> <result file> <event prefix> <delay ms> <minimise 0|1>
+// Parts of the selector run in a process of their own, for tests that need real processes or a
+// program folder of their own.
 //
-// Takes the start lock (then sets <prefix>_locked). When another instance runs it activates
-// it and writes "second <window>"; otherwise it waits <delay ms> (a dialog being built),
-// creates its window, publishes it, writes "first <window> <published 0|1>", sets
-// <prefix>_published and serves its window until <prefix>_quit is set (at most 60 s).
+// selector_probe load-dnssd <result file>
+//   LoadDnssd from the probe's folder; writes each message box as "<type> <caption>|<text>"
+//   and then "loaded <0|1>".
+//
+// selector_probe guard <guard name> <result file> <event prefix> <delay ms> <minimise 0|1>
+//   A start-up reduced to its single-instance guard. Takes the start lock (then sets
+//   <prefix>_locked). When another instance runs it activates it and writes
+//   "second <window>"; otherwise it waits <delay ms> (a dialog being built), creates its
+//   window, publishes it, writes "first <window> <published 0|1>", sets <prefix>_published
+//   and serves its window until <prefix>_quit is set (at most 60 s).
 #include <windows.h>
 
 #include <shellapi.h>
@@ -12,15 +18,20 @@
 #include <cstdio>
 #include <string>
 
+#include "acp_text.h"
+#include "discovery.h"
 #include "instance_checker.h"
 #include "main_window.h"
+#include "message_box.h"
 
 namespace {
 
-void WriteResult(const std::wstring& file, const std::string& text)
+std::wstring g_resultFile;
+
+void WriteResult(const std::wstring& file, const std::string& text, bool append = false)
 {
-    HANDLE h = CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                           FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileW(file.c_str(), append ? FILE_APPEND_DATA : GENERIC_WRITE, 0, nullptr,
+                           append ? OPEN_ALWAYS : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return;
     DWORD written = 0;
     WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
@@ -61,12 +72,30 @@ void ServeUntil(const std::wstring& quitName)
     CloseHandle(hQuit);
 }
 
-int Run(int argc, wchar_t** argv)
+int RecordMessageBox(const wchar_t* text, const wchar_t* caption, UINT type)
 {
-    if (argc != 6) return 2;
-    const std::wstring name = argv[1], resultFile = argv[2], prefix = argv[3];
-    const DWORD delay = static_cast<DWORD>(_wtoi(argv[4]));
-    const bool minimise = argv[5][0] == L'1';
+    WriteResult(g_resultFile,
+                std::to_string(type) + " " + NarrowAcp(caption) + "|" + NarrowAcp(text) + "\n",
+                true);
+    return IDOK;
+}
+
+int LoadDnssdMode(const std::wstring& resultFile)
+{
+    g_resultFile = resultFile;
+    g_pfnOwnerlessMessageBox = RecordMessageBox;
+    bool loaded = LoadDnssd();
+    WriteResult(resultFile, loaded ? "loaded 1\n" : "loaded 0\n", true);
+    ReleaseDnssd();
+    return 0;
+}
+
+int GuardMode(int argc, wchar_t** argv)
+{
+    if (argc != 7) return 2;
+    const std::wstring name = argv[2], resultFile = argv[3], prefix = argv[4];
+    const DWORD delay = static_cast<DWORD>(_wtoi(argv[5]));
+    const bool minimise = argv[6][0] == L'1';
 
     CInstanceChecker checker(name);
     checker.AcquireStartLock();
@@ -91,6 +120,13 @@ int Run(int argc, wchar_t** argv)
     SetMainWindow(nullptr);
     DestroyWindow(window.m_hWnd);
     return 0;
+}
+
+int Run(int argc, wchar_t** argv)
+{
+    if (argc == 3 && std::wstring(argv[1]) == L"load-dnssd") return LoadDnssdMode(argv[2]);
+    if (argc >= 2 && std::wstring(argv[1]) == L"guard") return GuardMode(argc, argv);
+    return 2;
 }
 
 }  // namespace
