@@ -58,9 +58,9 @@ CHandle g_browseThread;
 std::vector<HANDLE> g_queryThreads;
 bool g_winsockStarted = false;
 
-// Set by QueryTxtReply on the query thread that it ran on: that query is answered, whatever
-// query the timer has started since.
-thread_local bool t_queryAnswered = false;
+// The query whose first reply has come, so that its thread ends even when the timer has
+// started the next query meanwhile; its thread clears it before the reference goes.
+std::atomic<DNSServiceRef> g_answeredQuery{nullptr};
 
 template <typename Fn>
 bool Bind(Fn& fn, const char* name)
@@ -92,12 +92,17 @@ void RemoveAt(T* table, int index, int count)
     std::memmove(&table[index], &table[index + 1], sizeof(T) * (count - index - 1));
 }
 
+bool IsAnswered(DNSServiceRef queryRef)
+{
+    return queryRef && g_answeredQuery.load() == queryRef;
+}
+
 // Serves one reference until discovery stops or, for a query, until it is answered.
 void ServeReference(DNSServiceRef ref, bool isQuery)
 {
     dnssd_sock_t sock = ref ? g_calls.RefSockFD(ref) : DNSSD_INVALID_SOCKET;
     while (g_StopThreads.load() == 0 &&
-           (!isQuery || (g_QueryActive.load() != 0 && !t_queryAnswered))) {
+           (!isQuery || (g_QueryActive.load() != 0 && !IsAnswered(ref)))) {
         Sleep(kPassSleepMs);
         if (sock == DNSSD_INVALID_SOCKET) {
             // No socket to wait on counts as a failed wait.
@@ -115,6 +120,10 @@ void ServeReference(DNSServiceRef ref, bool isQuery)
         } else if (result == SOCKET_ERROR && WSAGetLastError() != WSAEINTR) {
             g_StopThreads = 1;
         }
+    }
+    if (isQuery) {
+        DNSServiceRef expected = ref;
+        g_answeredQuery.compare_exchange_strong(expected, nullptr);
     }
     if (ref) g_calls.RefDeallocate(ref);
 }
@@ -134,6 +143,7 @@ bool WaitThread(HANDLE hThread)
 
 bool LoadDnssd()
 {
+    if (g_hDnssd) return true;
     wchar_t szPath[MAX_PATH] = {};
     DWORD n = GetModuleFileNameW(nullptr, szPath, MAX_PATH);
     std::wstring path(szPath, n < MAX_PATH ? n : 0);
@@ -186,7 +196,8 @@ DWORD WINAPI HandleQueryEvents(LPVOID queryRef)
     DNSServiceRef ref = static_cast<DNSServiceRef>(queryRef);
     ServeReference(ref, true);
     // A later query may own g_QueryRef by now; only this thread's own reference is cleared.
-    g_QueryRef.compare_exchange_strong(ref, nullptr);
+    DNSServiceRef expected = ref;
+    g_QueryRef.compare_exchange_strong(expected, nullptr);
     return 0;
 }
 
@@ -252,7 +263,7 @@ void StartTxtQuery(const char* fullName)
     }
 }
 
-void DNSSD_API QueryTxtReply(DNSServiceRef, DNSServiceFlags flags, uint32_t interfaceIndex,
+void DNSSD_API QueryTxtReply(DNSServiceRef sdRef, DNSServiceFlags flags, uint32_t interfaceIndex,
                              DNSServiceErrorType errorCode, const char* fullname, uint16_t rrtype,
                              uint16_t rrclass, uint16_t rdlen, const void* rdata, uint32_t,
                              void*)
@@ -266,7 +277,7 @@ void DNSSD_API QueryTxtReply(DNSServiceRef, DNSServiceFlags flags, uint32_t inte
                                     rdata);
     }
     // The first reply of any kind ends the query.
-    t_queryAnswered = true;
+    g_answeredQuery = sdRef;
     g_QueryActive = 0;
 }
 
@@ -345,14 +356,17 @@ void ReleaseDnssd()
 {
     if (!g_hDnssd) return;
     g_StopThreads = 1;
-    bool ended = !g_browseThread || WaitThread(g_browseThread.Get());
-    g_browseThread.Reset();
-    for (HANDLE hThread : g_queryThreads) {
-        ended = WaitThread(hThread) && ended;
-        CloseHandle(hThread);
+    if (g_browseThread && WaitThread(g_browseThread.Get())) g_browseThread.Reset();
+    for (auto it = g_queryThreads.begin(); it != g_queryThreads.end();) {
+        if (WaitThread(*it)) {
+            CloseHandle(*it);
+            it = g_queryThreads.erase(it);
+        } else {
+            ++it;
+        }
     }
-    g_queryThreads.clear();
-    if (!ended) return;
+    // A thread still running keeps the library (and its own handle, for a later call).
+    if (g_browseThread || !g_queryThreads.empty()) return;
     if (g_winsockStarted) WSACleanup();
     g_winsockStarted = false;
     FreeLibrary(g_hDnssd);
