@@ -24,7 +24,8 @@ bool AsciiEqualNoCase(const char* a, const char* b)
 }  // namespace
 
 FWUpdate::FWUpdate()
-    : _updateState(US_Idle), _errorState(ES_NoError), _targetSerNum(0), _hThread(nullptr), _stopRequested(false)
+    : _updateState(US_Idle), _errorState(ES_NoError), _targetSerNum(0), _updateSerNum(0), _hThread(nullptr),
+      _stopRequested(false)
 {
 }
 
@@ -139,6 +140,9 @@ bool FWUpdate::startUpdate()
     }
     setStates(US_Init, ES_NoError);
     _stopRequested = false;
+    // The worker keeps its own copy: a command given while it runs reads the host INI file
+    // again and must not retarget (or zero) the update in progress.
+    _updateSerNum = _targetSerNum.load();
     _hThread = CreateThread(nullptr, 0, updateThread, this, 0, nullptr);
     if (!_hThread) {
         setStates(US_Error, ES_Failed);
@@ -185,13 +189,13 @@ DWORD WINAPI FWUpdate::updateThread(LPVOID pVoid)
 
 bool FWUpdate::_doUpdate()
 {
-    int32_t r = connectToVCI(_targetSerNum, DRX_RT_IF_USB);
+    int32_t r = connectToVCI(_updateSerNum, DRX_RT_IF_USB);
     if (r != 0) {
         setErrorState(rtErrorCodeToErrorState(r));
         setUpdateState(US_Error);
         return false;
     }
-    std::string platform = _getVciPlatformVersion(_targetSerNum);
+    std::string platform = _getVciPlatformVersion(_updateSerNum);
     g_LogFile.Write("D:", "Platform version=%s", platform.c_str());
     std::string app = _getPcAppVersion(kApp);
     g_LogFile.Write("D:", "Version of '%s' app=%s", kApp, app.c_str());
@@ -204,7 +208,7 @@ bool FWUpdate::_doUpdate()
         setStates(US_Error, ES_VersionConflict);
         return false;
     }
-    return installVCIApp(_targetSerNum, kApp);
+    return installVCIApp(_updateSerNum, kApp);
 }
 
 bool FWUpdate::cancel()

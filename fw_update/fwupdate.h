@@ -64,6 +64,7 @@ private:
     std::atomic<int32_t> _updateState;
     std::atomic<int32_t> _errorState;
     std::atomic<int32_t> _targetSerNum;
+    std::atomic<int32_t> _updateSerNum;  // the running update's target
     HANDLE _hThread;
     std::atomic<bool> _stopRequested;
 };

@@ -54,7 +54,7 @@ int32_t FWUpdate::findVCI(int32_t iSerialNumber, uint32_t uiInterface)
     return r;
 }
 
-int32_t FWUpdate::_findTargetVCI() { return findVCI(_targetSerNum, DRX_RT_IF_USB); }
+int32_t FWUpdate::_findTargetVCI() { return findVCI(_updateSerNum, DRX_RT_IF_USB); }
 
 int32_t FWUpdate::_discoverModules()
 {

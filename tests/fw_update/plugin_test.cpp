@@ -212,6 +212,17 @@ TEST_F(PluginTest, UpdateWhileOneIsWorkingIsRefusedUntilItEnds)
     EXPECT_EQ(Calls("DrxRtInstallVCIApp").size(), 1u);
 }
 
+TEST_F(PluginTest, CommandDuringAnUpdateDoesNotRetargetIt)
+{
+    Start(std::string(kWorld) + "pause DrxRtGetModuleIds 300\n");
+    EXPECT_EQ(plugin.Run("FWUpdate"), 0);
+    // The refused command reads a section that does not exist; the running update keeps its VCI.
+    EXPECT_EQ(plugin.Execute("FWUpdate", "NoSuchSection", "", "", 0), -1);
+    ASSERT_TRUE(WaitForWorkerExit());
+    ExpectStates(3, 0);
+    EXPECT_EQ(Calls("DrxRtInstallVCIApp").size(), 1u);
+}
+
 TEST_F(PluginTest, StopBeforeTheSecondCheckpointCancelsWithoutConnecting)
 {
     Start(std::string(kWorld) + "pause DrxRtGetModuleIds 300\n");
