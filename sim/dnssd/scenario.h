@@ -1,0 +1,80 @@
+// The simulated network a scenario file describes, and its parser.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace dnssd_sim {
+
+// One answer of an address lookup for an instance's host.
+struct AddressAnswer {
+    bool hasAddress = true;    // false: an answer without any address
+    uint8_t ipv4[4] = {};      // network order
+    uint32_t onInterface = 0;  // 0: on every interface the instance is seen on
+    uint32_t afterMs = 0;      // extra delay of this answer
+    bool moreComing = false;   // flagged kDNSServiceFlagsMoreComing whatever follows
+};
+
+// Name, type and domain identify an instance; the same instance may be seen on several
+// interfaces at once.
+struct InstanceKey {
+    std::string name;
+    std::string type;
+    std::string domain;
+    bool operator==(const InstanceKey& other) const;
+};
+
+struct Instance {
+    InstanceKey key;
+    std::vector<uint32_t> interfaces = {1};  // where an announcement without "on" appears
+    std::vector<uint32_t> seenOn;            // where it is announced right now
+    std::string txt = std::string(1, '\0');  // raw rdata: length-prefixed strings
+    std::string host;                        // empty: name + ".local."
+    uint16_t port = 0;
+    std::vector<AddressAnswer> addresses;
+    bool hidden = false;                     // not announced when the scenario starts
+    bool flushOnReconfirm = false;           // a reconfirm of its TXT removes it everywhere
+};
+
+enum class Call { Browse, Query, Reconfirm, Resolve, GetAddrInfo };
+enum class Fault {
+    CallFails,     // the call answers the code and gives no reference
+    ReplyError,    // the operation's one reply carries the code
+    ProcessError,  // DNSServiceProcessResult on the reference answers the code
+};
+
+struct ErrorInjection {
+    Call call = Call::Browse;
+    Fault fault = Fault::CallFails;
+    int32_t code = 0;
+    int remaining = 1;  // -1: always
+};
+
+enum class EventKind { Add, Remove, Txt };
+
+struct TimelineEvent {
+    uint32_t atMs = 0;
+    EventKind kind = EventKind::Add;
+    InstanceKey key;
+    std::vector<uint32_t> interfaces;  // empty: the instance's own list (add) or all (remove)
+    std::string txt;                   // new rdata for EventKind::Txt
+};
+
+struct Scenario {
+    uint32_t replyDelayMs = 2;
+    uint32_t flushDelayMs = 20;
+    uint32_t negativeDelayMs = 50;
+    std::vector<Instance> instances;
+    std::vector<TimelineEvent> timeline;
+    std::vector<ErrorInjection> errors;
+};
+
+// Parses scenario text. On failure answers false with "<label>:<line>: <what>" in error.
+bool ParseScenario(const std::string& text, const std::string& label, Scenario& scenario,
+    std::string& error);
+
+// TXT rdata from its strings; false when a string is longer than 255 bytes.
+bool BuildTxt(const std::vector<std::string>& strings, std::string& rdata);
+
+}  // namespace dnssd_sim

@@ -1,0 +1,649 @@
+#include "simulation.h"
+
+#include <winsock2.h>
+#include <windows.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+
+#include "dns_names.h"
+#include "scenario_file.h"
+
+namespace dnssd_sim {
+
+namespace {
+
+// ProcessResult with nothing waiting blocks like the real call, but never for ever.
+constexpr DWORD kBlockingCapMs = 2000;
+constexpr uint32_t kTtl = 4500;
+constexpr uint32_t kAddressTtl = 120;
+
+uint64_t Now()
+{
+    return GetTickCount64();
+}
+
+std::string HostOf(const Instance& inst)
+{
+    return inst.host.empty() ? inst.key.name + ".local." : inst.host;
+}
+
+bool Matches(const Instance& inst, const _DNSServiceRef_t& op)
+{
+    switch (op.call) {
+    case Call::Browse:
+        return SameName(inst.key.type, op.regtype) && SameName(inst.key.domain, op.domain);
+    case Call::Resolve:
+        return SameLabel(inst.key.name, op.name) &&
+               SameName(inst.key.type, op.regtype) && SameName(inst.key.domain, op.domain);
+    case Call::Query:
+        return op.rrtype == kDNSServiceType_TXT && op.rrclass == kDNSServiceClass_IN &&
+               SameName(FullServiceName(inst.key.name, inst.key.type, inst.key.domain),
+                   op.name);
+    case Call::GetAddrInfo:
+        return SameName(HostOf(inst), op.name);
+    case Call::Reconfirm:
+        break;
+    }
+    return false;
+}
+
+bool Contains(const std::vector<uint32_t>& list, uint32_t value)
+{
+    return std::find(list.begin(), list.end(), value) != list.end();
+}
+
+// The answer of a browse, TXT query or resolve for an instance seen on one interface.
+void BuildAnswer(const _DNSServiceRef_t& op, const Instance& inst, uint32_t index, Reply& reply)
+{
+    reply.interfaceIndex = index;
+    reply.name = FullServiceName(inst.key.name, inst.key.type, inst.key.domain);
+    switch (op.call) {
+    case Call::Browse:
+        reply.flags = kDNSServiceFlagsAdd;
+        reply.name = inst.key.name;
+        reply.regtype = WithTrailingDot(inst.key.type);
+        reply.domain = WithTrailingDot(inst.key.domain);
+        break;
+    case Call::Query:
+        reply.flags = kDNSServiceFlagsAdd;
+        reply.rrtype = op.rrtype;
+        reply.rrclass = op.rrclass;
+        reply.data = inst.txt;
+        reply.ttl = kTtl;
+        break;
+    case Call::Resolve:
+        reply.host = HostOf(inst);
+        reply.portNet = htons(inst.port);
+        reply.data = inst.txt;
+        break;
+    case Call::GetAddrInfo:
+    case Call::Reconfirm:
+        break;
+    }
+}
+
+DWORD WINAPI ClockThread(LPVOID module)
+{
+    CSimulation::Get().RunClock();
+    // The thread holds the library loaded: a host may release it right after the last
+    // deallocation, while this thread is still on its way out.
+    FreeLibraryAndExitThread(static_cast<HMODULE>(module), 0);
+}
+
+}  // namespace
+
+CSimulation& CSimulation::Get()
+{
+    // Never destroyed: the process's end reclaims it, and no destructor runs under the loader
+    // lock while a caller's thread may still hold a reference.
+    static CSimulation* instance = new CSimulation();
+    return *instance;
+}
+
+void CSimulation::EnsureLoaded()
+{
+    if (m_loaded)
+        return;
+    m_loaded = true;
+    Scenario scenario;
+    std::string error;
+    if (!LoadDefaultScenario(scenario, error)) {
+        m_loadError = m_lastError = error;
+        OutputDebugStringA(("dnssd: " + error + "\n").c_str());
+    }
+    Install(scenario);
+}
+
+void CSimulation::Install(const Scenario& scenario)
+{
+    m_startTick = Now();
+    m_replyDelayMs = scenario.replyDelayMs;
+    m_flushDelayMs = scenario.flushDelayMs;
+    m_negativeDelayMs = scenario.negativeDelayMs;
+    m_instances = scenario.instances;
+    for (Instance& inst : m_instances)
+        inst.seenOn = inst.hidden ? std::vector<uint32_t>() : inst.interfaces;
+    m_timeline.clear();
+    for (const TimelineEvent& e : scenario.timeline)
+        m_timeline.emplace(m_startTick + e.atMs, e);
+    m_errors = scenario.errors;
+    m_reconfirms.clear();
+    // Replies of the old network that are not yet due never arrive.
+    for (auto& entry : m_refs)
+        entry.second->pending.clear();
+    m_clockCv.notify_all();
+}
+
+CSimulation::OpPtr CSimulation::Find(DNSServiceRef ref)
+{
+    auto it = m_refs.find(ref);
+    return it == m_refs.end() ? OpPtr() : it->second;
+}
+
+Instance* CSimulation::FindInstance(const InstanceKey& key)
+{
+    for (Instance& inst : m_instances) {
+        if (inst.key == key)
+            return &inst;
+    }
+    return nullptr;
+}
+
+bool CSimulation::TakeInjection(Call call, Fault fault, int32_t& code)
+{
+    for (auto it = m_errors.begin(); it != m_errors.end(); ++it) {
+        if (it->call != call || it->fault != fault || it->remaining == 0)
+            continue;
+        code = it->code;
+        if (it->remaining > 0 && --it->remaining == 0)
+            m_errors.erase(it);
+        return true;
+    }
+    return false;
+}
+
+DNSServiceErrorType CSimulation::Admit(Call call)
+{
+    EnsureLoaded();
+    Advance();
+    if (!m_loadError.empty())
+        return kDNSServiceErr_ServiceNotRunning;
+    int32_t code = 0;
+    if (TakeInjection(call, Fault::CallFails, code))
+        return code;
+    return kDNSServiceErr_NoError;
+}
+
+DNSServiceErrorType CSimulation::Start(OpPtr op, DNSServiceRef* out)
+{
+    Lock lock(m_mutex);
+    DNSServiceErrorType admitted = Admit(op->call);
+    if (admitted != kDNSServiceErr_NoError)
+        return admitted;
+    if (!op->sockets.Open())
+        return kDNSServiceErr_Unknown;
+    if (!m_clockRunning && !StartClock())
+        return kDNSServiceErr_NoMemory;
+    QueueFirstAnswers(*op);
+    m_refs.emplace(op.get(), op);
+    *out = op.get();
+    return kDNSServiceErr_NoError;
+}
+
+bool CSimulation::StartClock()
+{
+    HMODULE module = nullptr;
+    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
+            reinterpret_cast<LPCWSTR>(&ClockThread), &module))
+        return false;
+    HANDLE thread = CreateThread(nullptr, 0, ClockThread, module, 0, nullptr);
+    if (!thread) {
+        FreeLibrary(module);
+        return false;
+    }
+    CloseHandle(thread);
+    m_clockRunning = true;
+    return true;
+}
+
+void CSimulation::RunClock()
+{
+    Lock lock(m_mutex);
+    while (!m_refs.empty()) {
+        Advance();
+        uint64_t next = NextDue();
+        if (next == UINT64_MAX) {
+            m_clockCv.wait(lock);
+        } else {
+            uint64_t now = Now();
+            m_clockCv.wait_for(lock, std::chrono::milliseconds(next > now ? next - now : 0));
+        }
+    }
+    m_clockRunning = false;
+}
+
+uint64_t CSimulation::NextDue() const
+{
+    uint64_t next = m_timeline.empty() ? UINT64_MAX : m_timeline.begin()->first;
+    for (const auto& entry : m_refs) {
+        if (!entry.second->pending.empty())
+            next = std::min(next, entry.second->pending.begin()->first);
+    }
+    return next;
+}
+
+void CSimulation::Advance()
+{
+    uint64_t now = Now();
+    while (!m_timeline.empty() && m_timeline.begin()->first <= now) {
+        TimelineEvent event = m_timeline.begin()->second;
+        m_timeline.erase(m_timeline.begin());
+        ApplyEvent(event);
+    }
+    bool signalled = false;
+    for (auto& entry : m_refs) {
+        _DNSServiceRef_t& op = *entry.second;
+        while (!op.pending.empty() && op.pending.begin()->first <= now) {
+            op.ready.push_back(op.pending.begin()->second);
+            op.pending.erase(op.pending.begin());
+            if (op.sockets.Signal())
+                ++op.bytesSignalled;
+            signalled = true;
+        }
+    }
+    if (signalled)
+        m_replyCv.notify_all();
+}
+
+void CSimulation::ApplyEvent(const TimelineEvent& event)
+{
+    Instance* inst = FindInstance(event.key);
+    if (!inst)
+        return;
+    switch (event.kind) {
+    case EventKind::Add:
+        for (uint32_t index : event.interfaces.empty() ? inst->interfaces : event.interfaces)
+            Announce(*inst, index);
+        break;
+    case EventKind::Remove: {
+        std::vector<uint32_t> from = event.interfaces.empty() ? inst->seenOn : event.interfaces;
+        for (uint32_t index : from)
+            Withdraw(*inst, index);
+        break;
+    }
+    case EventKind::Txt:
+        ChangeTxt(*inst, event.txt);
+        break;
+    }
+}
+
+void CSimulation::Queue(_DNSServiceRef_t& op, const Reply& reply, uint64_t due)
+{
+    op.pending.emplace(due, reply);
+    m_clockCv.notify_all();
+}
+
+void CSimulation::QueueFirstAnswers(_DNSServiceRef_t& op)
+{
+    uint64_t due = Now() + m_replyDelayMs;
+    int32_t code = 0;
+    if (TakeInjection(op.call, Fault::ReplyError, code)) {
+        Reply reply;
+        reply.error = code;
+        reply.name = op.name;
+        reply.regtype = op.regtype;
+        reply.domain = op.domain;
+        reply.rrtype = op.rrtype;
+        reply.rrclass = op.rrclass;
+        Queue(op, reply, due);
+        op.failed = true;
+        return;
+    }
+    bool answered = false;
+    for (const Instance& inst : m_instances) {
+        if (!Matches(inst, op))
+            continue;
+        for (uint32_t index : inst.seenOn)
+            answered = QueueAnswers(op, inst, index, due) || answered;
+    }
+    if (answered || !(op.flags & kDNSServiceFlagsReturnIntermediates))
+        return;
+    // Asked for intermediate results: the daemon reports that nothing answered.
+    Reply negative;
+    negative.error = kDNSServiceErr_NoSuchRecord;
+    negative.name = op.name;
+    negative.rrtype = op.rrtype;
+    negative.rrclass = op.rrclass;
+    if (op.call == Call::GetAddrInfo) {
+        negative.hasAddress = true;
+        negative.address.sin_family = AF_INET;
+    }
+    if (op.call == Call::Query || op.call == Call::GetAddrInfo)
+        Queue(op, negative, Now() + m_negativeDelayMs);
+}
+
+bool CSimulation::QueueAnswers(_DNSServiceRef_t& op, const Instance& inst, uint32_t index,
+    uint64_t due)
+{
+    if (op.failed || !op.Wants(index))
+        return false;
+    if (op.call != Call::GetAddrInfo) {
+        Reply reply;
+        BuildAnswer(op, inst, index, reply);
+        Queue(op, reply, due);
+        return true;
+    }
+    bool any = false;
+    bool ipv4Wanted = op.protocol == 0 || (op.protocol & kDNSServiceProtocol_IPv4);
+    for (const AddressAnswer& a : inst.addresses) {
+        if ((a.onInterface != 0 && a.onInterface != index) || (a.hasAddress && !ipv4Wanted))
+            continue;
+        Reply answer;
+        answer.flags = kDNSServiceFlagsAdd | (a.moreComing ? kDNSServiceFlagsMoreComing : 0);
+        answer.interfaceIndex = index;
+        answer.name = op.name;
+        answer.ttl = kAddressTtl;
+        answer.hasAddress = a.hasAddress;
+        if (a.hasAddress) {
+            answer.address.sin_family = AF_INET;
+            std::memcpy(&answer.address.sin_addr, a.ipv4, 4);
+        }
+        Queue(op, answer, due + a.afterMs);
+        any = true;
+    }
+    return any;
+}
+
+void CSimulation::QueueRemoval(_DNSServiceRef_t& op, const Instance& inst, uint32_t index)
+{
+    // Resolves and address lookups are not told of a withdrawal, as with the real daemon.
+    if (op.failed || !op.Wants(index) || (op.call != Call::Browse && op.call != Call::Query))
+        return;
+    Reply removal;
+    BuildAnswer(op, inst, index, removal);
+    removal.flags &= ~static_cast<DNSServiceFlags>(kDNSServiceFlagsAdd);
+    Queue(op, removal, Now() + m_replyDelayMs);
+}
+
+void CSimulation::Announce(Instance& inst, uint32_t index)
+{
+    if (Contains(inst.seenOn, index))
+        return;
+    inst.seenOn.push_back(index);
+    for (auto& entry : m_refs) {
+        if (Matches(inst, *entry.second))
+            QueueAnswers(*entry.second, inst, index, Now() + m_replyDelayMs);
+    }
+}
+
+void CSimulation::Withdraw(Instance& inst, uint32_t index)
+{
+    auto it = std::find(inst.seenOn.begin(), inst.seenOn.end(), index);
+    if (it == inst.seenOn.end())
+        return;
+    inst.seenOn.erase(it);
+    for (auto& entry : m_refs) {
+        if (Matches(inst, *entry.second))
+            QueueRemoval(*entry.second, inst, index);
+    }
+}
+
+void CSimulation::ChangeTxt(Instance& inst, const std::string& rdata)
+{
+    Instance old = inst;
+    inst.txt = rdata;
+    for (auto& entry : m_refs) {
+        _DNSServiceRef_t& op = *entry.second;
+        if (!Matches(inst, op) || (op.call != Call::Query && op.call != Call::Resolve))
+            continue;
+        for (uint32_t index : inst.seenOn) {
+            if (op.call == Call::Query)
+                QueueRemoval(op, old, index);  // the old record goes, then the new one comes
+            QueueAnswers(op, inst, index, Now() + m_replyDelayMs);
+        }
+    }
+}
+
+DNSServiceErrorType CSimulation::Reconfirm(DNSServiceFlags flags, uint32_t interfaceIndex,
+    const char* fullname, uint16_t rrtype, uint16_t rrclass, uint16_t rdlen, const void* rdata)
+{
+    Lock lock(m_mutex);
+    DNSServiceErrorType admitted = Admit(Call::Reconfirm);
+    if (admitted != kDNSServiceErr_NoError)
+        return admitted;
+    ZanviDnssdReconfirm record = {};
+    record.flags = flags;
+    record.interfaceIndex = interfaceIndex;
+    for (size_t i = 0; i + 1 < sizeof(record.fullname) && fullname[i] != '\0'; ++i)
+        record.fullname[i] = fullname[i];
+    record.rrtype = rrtype;
+    record.rrclass = rrclass;
+    record.rdlen = rdlen;
+    if (rdlen > 0)
+        std::memcpy(record.rdata, rdata, std::min<size_t>(rdlen, sizeof(record.rdata)));
+    m_reconfirms.push_back(record);
+
+    if (rrtype != kDNSServiceType_TXT)
+        return kDNSServiceErr_NoError;
+    for (const Instance& inst : m_instances) {
+        if (inst.flushOnReconfirm && !inst.seenOn.empty() &&
+            SameName(FullServiceName(inst.key.name, inst.key.type, inst.key.domain), fullname)) {
+            // The instance no longer answers the daemon's check: its records are flushed.
+            TimelineEvent flush;
+            flush.kind = EventKind::Remove;
+            flush.key = inst.key;
+            m_timeline.emplace(Now() + m_flushDelayMs, flush);
+            m_clockCv.notify_all();
+        }
+    }
+    return kDNSServiceErr_NoError;
+}
+
+dnssd_sock_t CSimulation::SockFD(DNSServiceRef ref)
+{
+    Lock lock(m_mutex);
+    OpPtr op = Find(ref);
+    return op ? static_cast<dnssd_sock_t>(op->sockets.Reader()) : DNSSD_INVALID_SOCKET;
+}
+
+DNSServiceErrorType CSimulation::ProcessResult(DNSServiceRef ref)
+{
+    OpPtr op;
+    {
+        Lock lock(m_mutex);
+        Advance();
+        op = Find(ref);
+        if (!op)
+            return kDNSServiceErr_BadReference;
+        int32_t code = 0;
+        if (TakeInjection(op->call, Fault::ProcessError, code))
+            return code;
+        m_replyCv.wait_for(lock, std::chrono::milliseconds(kBlockingCapMs),
+            [&] { return op->dead.load() || op->bytesSignalled > 0; });
+        if (op->dead)
+            return kDNSServiceErr_BadReference;
+    }
+
+    std::lock_guard<std::recursive_mutex> delivering(op->delivery);
+    std::deque<Reply> batch;
+    unsigned bytes = 0;
+    {
+        Lock lock(m_mutex);
+        if (op->dead)
+            return kDNSServiceErr_BadReference;
+        batch.swap(op->ready);
+        bytes = op->bytesSignalled;
+        op->bytesSignalled = 0;
+    }
+    op->sockets.Consume(bytes);
+    for (size_t i = 0; i < batch.size() && !op->dead; ++i) {
+        if (i + 1 < batch.size())
+            batch[i].flags |= kDNSServiceFlagsMoreComing;
+        Deliver(*op, batch[i]);
+    }
+    return kDNSServiceErr_NoError;
+}
+
+void CSimulation::Deliver(_DNSServiceRef_t& op, const Reply& r)
+{
+    switch (op.call) {
+    case Call::Browse:
+        op.browseReply(&op, r.flags, r.interfaceIndex, r.error, r.name.c_str(),
+            r.regtype.c_str(), r.domain.c_str(), op.context);
+        break;
+    case Call::Query:
+        op.queryReply(&op, r.flags, r.interfaceIndex, r.error, r.name.c_str(), r.rrtype,
+            r.rrclass, static_cast<uint16_t>(r.data.size()), r.data.data(), r.ttl, op.context);
+        break;
+    case Call::Resolve:
+        op.resolveReply(&op, r.flags, r.interfaceIndex, r.error, r.name.c_str(),
+            r.host.c_str(), r.portNet, static_cast<uint16_t>(r.data.size()),
+            reinterpret_cast<const unsigned char*>(r.data.data()), op.context);
+        break;
+    case Call::GetAddrInfo:
+        op.addrInfoReply(&op, r.flags, r.interfaceIndex, r.error, r.name.c_str(),
+            r.hasAddress ? reinterpret_cast<const sockaddr*>(&r.address) : nullptr, r.ttl,
+            op.context);
+        break;
+    case Call::Reconfirm:
+        break;
+    }
+}
+
+void CSimulation::Deallocate(DNSServiceRef ref)
+{
+    OpPtr op;
+    {
+        Lock lock(m_mutex);
+        op = Find(ref);
+    }
+    if (!op)
+        return;
+    // Waits for a callback running on another thread; from inside a callback it is ours.
+    std::lock_guard<std::recursive_mutex> delivering(op->delivery);
+    {
+        Lock lock(m_mutex);
+        if (m_refs.erase(ref) == 0)
+            return;
+        op->dead = true;
+        m_replyCv.notify_all();
+        m_clockCv.notify_all();
+    }
+    op->sockets.Close();
+}
+
+bool CSimulation::LoadScenario(const std::wstring& path, const std::string& label)
+{
+    Scenario scenario;
+    std::string error;
+    bool ok = ReadScenarioFile(path, label, scenario, error);
+    Lock lock(m_mutex);
+    m_loaded = true;
+    if (!ok) {
+        m_lastError = error;
+        return false;
+    }
+    m_loadError.clear();
+    m_lastError.clear();
+    Install(scenario);
+    return true;
+}
+
+std::string CSimulation::LastError()
+{
+    Lock lock(m_mutex);
+    return m_lastError;
+}
+
+void CSimulation::Reset()
+{
+    Lock lock(m_mutex);
+    m_loaded = true;
+    m_loadError.clear();
+    m_lastError.clear();
+    Install(Scenario());
+}
+
+bool CSimulation::AddInstance(const InstanceKey& key, uint32_t interfaceIndex,
+    const std::string& host, uint16_t port, const AddressAnswer* address)
+{
+    Lock lock(m_mutex);
+    EnsureLoaded();
+    Advance();
+    Instance* inst = FindInstance(key);
+    if (!inst) {
+        Instance created;
+        created.key = key;
+        created.host = host;
+        created.interfaces = {interfaceIndex};
+        created.port = port;
+        if (address)
+            created.addresses.push_back(*address);
+        m_instances.push_back(created);
+        inst = &m_instances.back();
+    }
+    Announce(*inst, interfaceIndex);
+    return true;
+}
+
+bool CSimulation::ApplyNow(const TimelineEvent& event)
+{
+    Lock lock(m_mutex);
+    EnsureLoaded();
+    Advance();
+    if (!FindInstance(event.key))
+        return false;
+    ApplyEvent(event);
+    return true;
+}
+
+bool CSimulation::RemoveInstance(const InstanceKey& key, uint32_t interfaceIndex)
+{
+    TimelineEvent event;
+    event.kind = EventKind::Remove;
+    event.key = key;
+    if (interfaceIndex != 0)
+        event.interfaces = {interfaceIndex};
+    return ApplyNow(event);
+}
+
+bool CSimulation::SetTxt(const InstanceKey& key, const std::string& rdata)
+{
+    TimelineEvent event;
+    event.kind = EventKind::Txt;
+    event.key = key;
+    event.txt = rdata;
+    return ApplyNow(event);
+}
+
+void CSimulation::InjectError(const ErrorInjection& injection)
+{
+    Lock lock(m_mutex);
+    EnsureLoaded();
+    m_errors.push_back(injection);
+    if (injection.fault != Fault::ProcessError)
+        return;
+    // The daemon's failure shows on the socket: wake whoever waits on it.
+    for (auto& entry : m_refs) {
+        _DNSServiceRef_t& op = *entry.second;
+        if (op.call == injection.call && op.bytesSignalled == 0 && op.sockets.Signal())
+            ++op.bytesSignalled;
+    }
+    m_replyCv.notify_all();
+}
+
+std::vector<ZanviDnssdReconfirm> CSimulation::Reconfirms()
+{
+    Lock lock(m_mutex);
+    return m_reconfirms;
+}
+
+int CSimulation::OpenReferences()
+{
+    Lock lock(m_mutex);
+    return static_cast<int>(m_refs.size());
+}
+
+}  // namespace dnssd_sim
