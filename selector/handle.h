@@ -10,6 +10,12 @@ public:
     ~CHandle() { Close(); }
     CHandle(const CHandle&) = delete;
     CHandle& operator=(const CHandle&) = delete;
+    CHandle(CHandle&& other) noexcept : m_h(other.Release()) {}
+    CHandle& operator=(CHandle&& other) noexcept
+    {
+        Reset(other.Release());
+        return *this;
+    }
 
     HANDLE Get() const { return m_h; }
     explicit operator bool() const { return m_h != nullptr; }
@@ -17,6 +23,12 @@ public:
     {
         Close();
         m_h = h;
+    }
+    HANDLE Release()
+    {
+        HANDLE h = m_h;
+        m_h = nullptr;
+        return h;
     }
 
 private:

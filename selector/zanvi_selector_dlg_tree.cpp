@@ -9,7 +9,7 @@
 #include <string>
 
 #include "acp_text.h"
-#include "discovery_interim.h"
+#include "discovery.h"
 #include "resource.h"
 #include "zanvi_selector_dlg.h"
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "about_dlg.h"
-#include "discovery_interim.h"
+#include "discovery.h"
 #include "message_box.h"
 #include "resource.h"
 #include "zanvi_selector_dlg.h"

@@ -4,17 +4,66 @@
 #include <cwctype>
 #include <thread>
 
-#include "discovery_interim.h"
-#include "resource.h"
+#include <gtest/gtest.h>
 
-void ListVcis(const std::vector<ListedVci>& vcis)
+#include "discovery.h"
+#include "dnssd_steering.h"
+#include "resource.h"
+#include "test_files.h"
+
+namespace {
+
+template <typename Fn>
+Fn Bound(HMODULE hModule, const char* name)
 {
-    g_VciCount = 0;
-    for (const ListedVci& vci : vcis) {
-        if (g_VciCount == MAX_VCIS) break;
-        strncpy_s(g_VciNames[g_VciCount], vci.name, _TRUNCATE);
-        g_VciLinks[g_VciCount] = {vci.usb, vci.wifi, vci.eth};
-        ++g_VciCount;
+    return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(hModule, name)));
+}
+
+void ResetDiscovery()
+{
+    std::lock_guard<std::mutex> lock(g_TablesLock);
+    g_StopThreads = 0;
+    g_QueryActive = 0;
+    g_QueryRef = nullptr;
+    g_BrowseRef = nullptr;
+    g_IdleTicks = 0;
+    g_VciCount = g_ShownCount = 0;
+    g_PendingCount = 0;
+}
+
+}  // namespace
+
+SimulatedNetwork::SimulatedNetwork() : m_hSim(LoadLibraryW((TestDir() + L"\\dnssd.dll").c_str()))
+{
+    ResetDiscovery();
+    auto reset = Bound<PFN_ZanviDnssdReset>(m_hSim, "ZanviDnssdReset");
+    if (reset) reset();
+}
+
+SimulatedNetwork::~SimulatedNetwork()
+{
+    auto reset = Bound<PFN_ZanviDnssdReset>(m_hSim, "ZanviDnssdReset");
+    if (reset) reset();
+    if (m_hSim) FreeLibrary(m_hSim);
+    ResetDiscovery();
+}
+
+void SimulatedNetwork::Announce(const char* serviceType, const std::vector<SimulatedVci>& vcis)
+{
+    auto add = Bound<PFN_ZanviDnssdAddInstance>(m_hSim, "ZanviDnssdAddInstance");
+    auto setTxt = Bound<PFN_ZanviDnssdSetTxt>(m_hSim, "ZanviDnssdSetTxt");
+    ASSERT_TRUE(add && setTxt);
+    for (const SimulatedVci& vci : vcis) {
+        std::string txt;
+        for (const char* entry : {vci.usb ? "usb=true" : "usb=false",
+                                  vci.wifi ? "wifi=true" : "wifi=false",
+                                  vci.eth ? "eth=true" : "eth=false"}) {
+            txt += static_cast<char>(std::strlen(entry));
+            txt += entry;
+        }
+        ASSERT_EQ(add(vci.name, serviceType, nullptr, 1, nullptr, 6800, "169.254.10.1"), 0);
+        ASSERT_EQ(setTxt(vci.name, serviceType, nullptr, txt.data(),
+                         static_cast<uint16_t>(txt.size())), 0);
     }
 }
 

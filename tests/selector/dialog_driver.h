@@ -12,14 +12,27 @@
 
 #include "zanvi_selector_dlg.h"
 
-// One VCI as discovery lists it: name and its usb, wifi, eth flags.
-struct ListedVci {
+// One VCI on the simulated network: its instance name and the links its TXT record offers.
+struct SimulatedVci {
     const char* name;
-    int usb, wifi, eth;
+    bool usb, wifi, eth;
 };
 
-// Puts exactly these VCIs into the discovery tables.
-void ListVcis(const std::vector<ListedVci>& vcis);
+// The dnssd stand-in, loaded by the test as well so that its network outlives each dialog's
+// release of the library, and the discovery state as a fresh process has it.
+class SimulatedNetwork {
+public:
+    SimulatedNetwork();  // an empty network
+    ~SimulatedNetwork();
+    SimulatedNetwork(const SimulatedNetwork&) = delete;
+    SimulatedNetwork& operator=(const SimulatedNetwork&) = delete;
+
+    // Announces the VCIs under the service type on interface 1, with TXT "usb=true" etc.
+    void Announce(const char* serviceType, const std::vector<SimulatedVci>& vcis);
+
+private:
+    HMODULE m_hSim;
+};
 
 // Runs dlg modally; driver runs on another thread once the window is up. When the driver
 // returns and the dialog still runs, it is cancelled. Returns DoModal's result.

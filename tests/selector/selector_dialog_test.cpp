@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "dialog_driver.h"
-#include "discovery_interim.h"
+#include "discovery.h"
 #include "instance_checker.h"
 #include "resource.h"
 #include "selector_fixtures.h"
@@ -22,14 +22,24 @@
 namespace {
 
 const wchar_t kSettingsKey[] = L"Software\\Dravix\\Lumadesk\\User Preferences\\Settings";
+const char kCorvexType[] = "_zeb_vci._tcp";
+const char kBayStewardType[] = "_wyn_vci._tcp";
+const std::vector<SimulatedVci> kThreeVcis = {
+    {"DEMO-01", true, true, false}, {"DEMO-02", true, true, true}, {"LAB-7", false, false, true}};
+const std::vector<std::wstring> kThreeVcisUnchecked = {
+    L"DEMO-01", L"  USB [ ]", L"  WiFi [ ]", L"DEMO-02", L"  USB [ ]", L"  WiFi [ ]",
+    L"  Ethernet [ ]", L"LAB-7", L"  Ethernet [ ]"};
+
+// Waits until discovery has drawn the tree as expected; answers the tree as last seen.
+std::vector<std::wstring> WaitForTree(HWND hTree, const std::vector<std::wstring>& expected)
+{
+    std::vector<std::wstring> lines;
+    WaitFor([&] { return (lines = TreeLines(hTree)) == expected; }, 15000);
+    return lines;
+}
 
 class SelectorDialogTest : public ::testing::Test {
 protected:
-    void SetUp() override
-    {
-        ListVcis({{"DEMO-01", 1, 1, 0}, {"DEMO-02", 1, 1, 1}, {"LAB-7", 0, 0, 1}});
-        g_ShownCount = 0;
-    }
     void TearDown() override
     {
         // Each dialog publishes itself; the next one must start as a first instance again.
@@ -62,6 +72,7 @@ protected:
         return reinterpret_cast<const wchar_t*>(data.data());
     }
 
+    SimulatedNetwork m_network;
     TempDir m_dir;
     MessageBoxRecorder m_boxes;
     RedirectedHostKeys m_keys;
@@ -76,14 +87,13 @@ TEST_F(SelectorDialogTest, TreeListsVcisWithTheirLinksAndChecksTheSavedChoice)
 {
     auto dlg = Corvex("[SD_HARDWARE]\r\nInterface=zanvi\r\n[zanvi]\r\n"
                       "Device=srv[demo-02._zeb_vci._tcp.local,58713,wifi]\r\n");
+    m_network.Announce(kCorvexType, kThreeVcis);
     RunDialog(*dlg, [](HWND hDlg) {
         EXPECT_EQ(BoxOf(hDlg), L"demo-02 WiFi");
-        EXPECT_TRUE(TreeLines(TreeOf(hDlg)).empty()) << "nothing is drawn before the first tick";
-        Tick(hDlg);
         std::vector<std::wstring> expected = {L"DEMO-01", L"  USB [ ]", L"  WiFi [ ]",
                                               L"DEMO-02", L"  USB [ ]", L"  WiFi [x]",
                                               L"  Ethernet [ ]", L"LAB-7", L"  Ethernet [ ]"};
-        EXPECT_EQ(TreeLines(TreeOf(hDlg)), expected);
+        EXPECT_EQ(WaitForTree(TreeOf(hDlg), expected), expected);
     });
     EXPECT_TRUE(m_boxes.Boxes().empty());
 }
@@ -91,9 +101,10 @@ TEST_F(SelectorDialogTest, TreeListsVcisWithTheirLinksAndChecksTheSavedChoice)
 TEST_F(SelectorDialogTest, PickingALinkChecksOnlyItsBoxAndShowsIt)
 {
     auto dlg = Corvex("");
+    m_network.Announce(kCorvexType, kThreeVcis);
     RunDialog(*dlg, [](HWND hDlg) {
         HWND hTree = TreeOf(hDlg);
-        Tick(hDlg);
+        ASSERT_EQ(WaitForTree(hTree, kThreeVcisUnchecked), kThreeVcisUnchecked);
         ClickItem(hTree, FindItem(hTree, L"DEMO-01", L"WiFi"), /*onCheckBox=*/false);
         EXPECT_EQ(BoxOf(hDlg), L"DEMO-01 WiFi");
         std::vector<std::wstring> oneChecked = {L"DEMO-01", L"  USB [ ]", L"  WiFi [x]",
@@ -127,18 +138,19 @@ TEST_F(SelectorDialogTest, PickingALinkChecksOnlyItsBoxAndShowsIt)
 TEST_F(SelectorDialogTest, RedrawRestoresTheSavedCheckMarkWhileTheBoxKeepsTheClick)
 {
     auto dlg = BaySteward(L"srv[DEMO-02._wyn_vci._tcp.local,6800,usb]");
-    RunDialog(*dlg, [](HWND hDlg) {
+    m_network.Announce(kBayStewardType, kThreeVcis);
+    RunDialog(*dlg, [this](HWND hDlg) {
         HWND hTree = TreeOf(hDlg);
-        Tick(hDlg);
+        std::vector<std::wstring> saved = kThreeVcisUnchecked;
+        saved[4] = L"  USB [x]";
+        ASSERT_EQ(WaitForTree(hTree, saved), saved);
         ClickItem(hTree, FindItem(hTree, L"DEMO-01", L"WiFi"), false);
         EXPECT_EQ(BoxOf(hDlg), L"DEMO-01 WiFi");
 
-        ListVcis({{"DEMO-01", 1, 1, 0}, {"DEMO-02", 1, 1, 1}, {"LAB-7", 0, 0, 1}, {"NEW-9", 1, 0, 0}});
-        Tick(hDlg);
-        std::vector<std::wstring> expected = {
-            L"DEMO-01", L"  USB [ ]", L"  WiFi [ ]", L"DEMO-02", L"  USB [x]", L"  WiFi [ ]",
-            L"  Ethernet [ ]", L"LAB-7", L"  Ethernet [ ]", L"NEW-9", L"  USB [ ]"};
-        EXPECT_EQ(TreeLines(hTree), expected);
+        m_network.Announce(kBayStewardType, {{"NEW-9", true, false, false}});
+        std::vector<std::wstring> expected = saved;
+        expected.insert(expected.end(), {L"NEW-9", L"  USB [ ]"});
+        EXPECT_EQ(WaitForTree(hTree, expected), expected);
         EXPECT_EQ(BoxOf(hDlg), L"DEMO-01 WiFi");
 
         // A tick without a change keeps the tree as it is.
@@ -151,9 +163,10 @@ TEST_F(SelectorDialogTest, RedrawRestoresTheSavedCheckMarkWhileTheBoxKeepsTheCli
 TEST_F(SelectorDialogTest, CorvexSaveWritesTheIniFileAndBroadcastsNothing)
 {
     auto dlg = Corvex("[SD_HARDWARE]\r\nInterface=Other\r\n");
+    m_network.Announce(kCorvexType, kThreeVcis);
     INT_PTR result = RunDialog(*dlg, [](HWND hDlg) {
         HWND hTree = TreeOf(hDlg);
-        Tick(hDlg);
+        ASSERT_EQ(WaitForTree(hTree, kThreeVcisUnchecked), kThreeVcisUnchecked);
         ClickItem(hTree, FindItem(hTree, L"DEMO-02", L"Ethernet"), false);
         ClickButton(hDlg, IDC_SAVE);
         WaitFor([&] { return !IsWindow(hDlg); }, 10000);
@@ -179,9 +192,10 @@ TEST_F(SelectorDialogTest, CorvexCancelBroadcastsNothing)
 TEST_F(SelectorDialogTest, BayStewardSaveWritesTheRegistryAndBroadcastsSaveOnly)
 {
     auto dlg = BaySteward();
+    m_network.Announce(kBayStewardType, kThreeVcis);
     INT_PTR result = RunDialog(*dlg, [](HWND hDlg) {
         HWND hTree = TreeOf(hDlg);
-        Tick(hDlg);
+        ASSERT_EQ(WaitForTree(hTree, kThreeVcisUnchecked), kThreeVcisUnchecked);
         PressSpaceOn(hTree, FindItem(hTree, L"DEMO-01", L"WiFi"));
         ClickButton(hDlg, IDC_SAVE);
         WaitFor([&] { return !IsWindow(hDlg); }, 10000);
