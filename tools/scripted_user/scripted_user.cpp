@@ -117,8 +117,12 @@ int Run(int argc, wchar_t** argv)
     if (action != L"save" && action != L"cancel" && action != L"none")
         return Fail("the action must be save, cancel or none");
 
+    // The dialog is shown once its controls exist.
     HWND hDlg = nullptr;
-    if (!WaitFor([&] { return (hDlg = FindWindowW(L"#32770", title.c_str())) != nullptr; }, timeoutMs))
+    if (!WaitFor([&] {
+            hDlg = FindWindowW(L"#32770", title.c_str());
+            return hDlg && IsWindowVisible(hDlg);
+        }, timeoutMs))
         return Fail("no dialog with that title");
     HWND hTree = GetDlgItem(hDlg, kTreeId);
     RemoteItemReader reader(hTree);
