@@ -134,7 +134,10 @@ TEST_F(SelectorProgramTest, SecondStartOfTheSameVariantRaisesTheFirstAndShowsNot
     ASSERT_TRUE(first.Started());
     HWND hDlg = WaitForDialog(first.Id());
     ASSERT_NE(hDlg, nullptr);
-    ShowWindow(hDlg, SW_MINIMIZE);
+    // A dialog still finishing its start-up may show itself again: minimise until it stays.
+    for (DWORD start = GetTickCount(); !IsIconic(hDlg) && GetTickCount() - start < 10000; Sleep(200))
+        ShowWindow(hDlg, SW_MINIMIZE);
+    Sleep(300);
     ASSERT_TRUE(IsIconic(hDlg));
 
     Process second(Selector(L"x=1&mode=2"));
