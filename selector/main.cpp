@@ -1,11 +1,4 @@
-#include <windows.h>
-
+// The program's one application object; WinMain (dialog_app_main.cpp) runs it.
 #include "selector_app.h"
 
 CZanviSelectorApp theApp;
-
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int)
-{
-    theApp.InitInstance(CommandLineArguments(GetCommandLineW()));
-    return 0;
-}

@@ -6,7 +6,6 @@
 
 #include <system_error>
 
-#include "main_window.h"
 #include "message_box.h"
 #include "query_string.h"
 #include "zanvi_selector_dlg.h"
@@ -22,24 +21,19 @@ VariantChoice ChooseVariant(const std::wstring& commandLine)
 
 std::wstring CommandLineArguments(const wchar_t* fullCommandLine)
 {
-    const wchar_t* p = fullCommandLine ? fullCommandLine : L"";
-    if (*p == L'"') {
-        ++p;
-        while (*p && *p != L'"') ++p;
-        if (*p == L'"') ++p;
-    } else {
-        while (*p > L' ') ++p;
-    }
-    while (*p == L' ' || *p == L'\t') ++p;
-    return p;
+    return CommandLineTail(fullCommandLine);
 }
 
-bool CZanviSelectorApp::InitInstance(const std::wstring& commandLine)
+BOOL CZanviSelectorApp::InitInstance()
 {
     INITCOMMONCONTROLSEX controls = {sizeof(INITCOMMONCONTROLSEX), ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);
+    CDialogApp::InitInstance();
+    // Control containment (hosting ActiveX controls) has no counterpart here: the dialogs hold
+    // only common controls.
+    SetRegistryKey(L"Dravix");
 
-    VariantChoice choice = ChooseVariant(commandLine);
+    VariantChoice choice = ChooseVariant(GetCmdLine());
     std::unique_ptr<CZanviSelectorDlg> pDlg;
     try {
         pDlg = std::make_unique<CZanviSelectorDlg>(choice.nDialogId, choice.nVariant);
@@ -48,15 +42,17 @@ bool CZanviSelectorApp::InitInstance(const std::wstring& commandLine)
                                L"not be created (error " +
                                std::to_wstring(error.code().value()) + L").";
         ShowOwnerlessMessageBox(message.c_str(), L"Zanvi Selector", MB_ICONERROR);
-        return false;
+        return FALSE;
     }
-    SetMainWindow(pDlg.get());
+    SetMainWnd(pDlg.get());
 
     CInstanceChecker& checker = *pDlg->m_pInstanceChecker;
     checker.AcquireStartLock();
-    if (checker.IsAnotherInstanceRunning()) checker.BringOtherInstanceToFront();
-    // Until the dialog has its window the program ends here in both cases.
-
-    SetMainWindow(nullptr);
-    return false;
+    if (checker.IsAnotherInstanceRunning()) {
+        checker.BringOtherInstanceToFront();
+    } else {
+        pDlg->DoModal();
+    }
+    SetMainWnd(nullptr);
+    return FALSE;
 }

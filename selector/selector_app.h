@@ -3,6 +3,8 @@
 
 #include <string>
 
+#include "dialog_app.h"
+
 struct VariantChoice {
     int nDialogId;
     int nVariant;
@@ -14,8 +16,9 @@ VariantChoice ChooseVariant(const std::wstring& commandLine);
 // The text after the program name of a full command line, as a program's entry point gets it.
 std::wstring CommandLineArguments(const wchar_t* fullCommandLine);
 
-class CZanviSelectorApp {
+class CZanviSelectorApp : public CDialogApp {
 public:
-    // Runs the whole program; answers false, so that the program ends afterwards.
-    bool InitInstance(const std::wstring& commandLine);
+    // Runs the whole program: the variant's dialog, unless a selector of that variant already
+    // runs (then that one is brought to the front). Answers FALSE, so the program then ends.
+    BOOL InitInstance() override;
 };

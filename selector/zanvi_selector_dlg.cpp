@@ -20,10 +20,10 @@ const VariantSettings kBayStewardSettings = {L"{8EFDE6E3-5327-4921-ACE0-8DB65745
 }  // namespace
 
 CZanviSelectorDlg::CZanviSelectorDlg(int nIDTemplate, int nVariant)
-    : m_nIDTemplate(nIDTemplate), m_nVariant(nVariant),
+    : CDialogBase(static_cast<UINT>(nIDTemplate)), m_nIDTemplate(nIDTemplate), m_nVariant(nVariant),
       m_hIcon(LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(kIconId))), m_nTimerId(0),
       m_szDomainSuffix(), m_szPort(), m_nSelLink(-1), m_bSaved(0), m_szSelection(),
-      m_szSelName(), m_wszSelName()
+      m_szSelName(), m_wszSelName(), m_tree(nullptr), m_uSaveMsg(0), m_uCancelMsg(0)
 {
     const VariantSettings& settings =
         m_nVariant == kBaySteward ? kBayStewardSettings : kCorvexSettings;

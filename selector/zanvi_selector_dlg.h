@@ -1,6 +1,6 @@
-// The selection dialog object: per-variant settings, the host persistence it owns, the saved
-// selection and the single-instance guard. Everything here works before the window exists;
-// only writing the selection box (control 114) needs the window.
+// The selection dialog: per-variant settings, the host persistence it owns, the saved
+// selection and the single-instance guard, which all work before the window exists, and the
+// window's handlers (zanvi_selector_dlg_window.cpp, zanvi_selector_dlg_tree.cpp).
 #pragma once
 
 #include <windows.h>
@@ -8,11 +8,14 @@
 #include <memory>
 #include <string>
 
+#include <commctrl.h>
+
+#include "dialog_base.h"
+#include "gdi_handles.h"
 #include "host_preferences.h"
 #include "instance_checker.h"
-#include "main_window.h"
 
-class CZanviSelectorDlg : public CWnd {
+class CZanviSelectorDlg : public CDialogBase {
 public:
     enum Variant { kCorvex = 0, kBaySteward = 1 };
     static constexpr int kCorvexDialogId = 102;
@@ -48,6 +51,22 @@ public:
     const std::wstring& SelectionBoxText() const;
     void SetSelectionBoxText(const std::wstring& text);
 
+    // Window side. WM_APP, posted to itself: wParam the tree's id, lParam the item to pick.
+    static constexpr UINT kPickItemMessage = WM_APP;
+    static constexpr UINT kTickMs = 250;
+
+    // The discovery tick: re-arms the timer, redraws the tree when the listed VCIs changed and
+    // schedules the next TXT query.
+    void OnTick(UINT_PTR nIDEvent);
+    // Draws the listed VCIs with their links and checks the link read at start-up.
+    void RebuildTree();
+    LRESULT OnTreeClick();
+    LRESULT OnTreeKeyDown(const NMTVKEYDOWN& keyDown);
+    // Checks item alone, selects it and shows "<VCI> <link>" in the selection box.
+    LRESULT OnPickItem(WPARAM wParam, LPARAM lParam);
+    void OnSave();
+    void OnVciManager();
+
     int m_nIDTemplate;
     int m_nVariant;
     HICON m_hIcon;
@@ -62,7 +81,26 @@ public:
     char m_szSelection[200];
     char m_szSelName[200];
     wchar_t m_wszSelName[200];
+    HWND m_tree;
+    ImageListHolder m_imageList;
+    FontHolder m_boldFont;
+    UINT m_uSaveMsg;
+    UINT m_uCancelMsg;
+
+protected:
+    void DoDataExchange() override;
+    BOOL OnInitDialog() override;
+    bool OnCommand(WORD wID, WORD wNotifyCode, HWND hWndCtl) override;
+    bool OnNotify(NMHDR* pNMHDR, LRESULT& lResult) override;
+    void OnTimer(UINT_PTR nIDEvent) override;
+    bool OnSysCommand(UINT nID, LPARAM lParam) override;
+    bool OnPaint() override;
+    HICON OnQueryDragIcon() override;
+    void OnDestroy() override;
+    bool OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult) override;
 
 private:
+    void ShowAboutBox();
+
     std::wstring m_strSelectionBox;
 };

@@ -123,7 +123,7 @@ TEST(InstanceCheckerTest, NameHeldByAnotherKindOfObjectEndsTheProgramWithAnError
     MessageBoxRecorder boxes;
     ShellFoldersAt shell({});
     CZanviSelectorApp app;
-    EXPECT_FALSE(app.InitInstance(L""));
+    EXPECT_FALSE(app.InitInstance());
     ASSERT_EQ(boxes.Boxes().size(), 1u);
     EXPECT_EQ(boxes.Boxes()[0].caption, L"Zanvi Selector");
     EXPECT_EQ(boxes.Boxes()[0].type, static_cast<UINT>(MB_ICONERROR));
