@@ -1,0 +1,42 @@
+#include "drx_rt_loader.h"
+
+HMODULE CDrxRtLoader::m_hLibrary = nullptr;
+
+#define DRXRT_DEFINE(name, type) type CDrxRtLoader::m_fn##name = nullptr;
+DRXRT_ENTRY_POINTS(DRXRT_DEFINE)
+#undef DRXRT_DEFINE
+
+namespace {
+
+// Binds one entry point; the cast from FARPROC is how GetProcAddress results are typed.
+template <class Fn>
+bool Bind(HMODULE module, const char* name, Fn& target)
+{
+    FARPROC proc = GetProcAddress(module, name);
+    target = reinterpret_cast<Fn>(reinterpret_cast<void*>(proc));
+    return proc != nullptr;
+}
+
+}  // namespace
+
+bool CDrxRtLoader::Load(const char* pszPath)
+{
+    Unload();  // a library left from a failed start is not leaked
+    m_hLibrary = LoadLibraryA(pszPath);
+    if (!m_hLibrary) return false;
+    bool all = true;
+#define DRXRT_BIND(name, type) all = Bind(m_hLibrary, #name, m_fn##name) && all;
+    DRXRT_ENTRY_POINTS(DRXRT_BIND)
+#undef DRXRT_BIND
+    return all;
+}
+
+void CDrxRtLoader::Unload()
+{
+    if (!m_hLibrary) return;
+#define DRXRT_CLEAR(name, type) m_fn##name = nullptr;
+    DRXRT_ENTRY_POINTS(DRXRT_CLEAR)
+#undef DRXRT_CLEAR
+    FreeLibrary(m_hLibrary);
+    m_hLibrary = nullptr;
+}

@@ -1,0 +1,173 @@
+// CDrxRuntime: the one runtime object, its start and shutdown, and the console control handler.
+#include "drx_runtime.h"
+
+#include "drx_rt_loader.h"
+#include "log_file.h"
+
+std::atomic<uint32_t> g_uiTotalInstallComponents{0};
+std::atomic<uint32_t> g_uiCurrentInstallComponent{0};
+
+namespace {
+
+const char kRuntimeKey[] = "SOFTWARE\\Quellar\\DRX-VCI\\Zanvi\\RT Support";
+const char kRuntimeValue[] = "FunctionLibrary";
+const size_t kRuntimePathBytes = 256;
+
+class CRegKey {
+public:
+    CRegKey() : m_hKey(nullptr) {}
+    ~CRegKey()
+    {
+        if (m_hKey) RegCloseKey(m_hKey);
+    }
+    CRegKey(const CRegKey&) = delete;
+    CRegKey& operator=(const CRegKey&) = delete;
+    HKEY* operator&() { return &m_hKey; }
+    HKEY get() const { return m_hKey; }
+
+private:
+    HKEY m_hKey;
+};
+
+}  // namespace
+
+// The runtime-level registration passes no context, so only connection events arrive here.
+void DRXRT_CALL CDrxRuntime::EventEntry(int32_t hVCI, uint32_t uiEvent, uint32_t uiSubEvent, void* pContext)
+{
+    if (!pContext) return;
+    try {
+        static_cast<CDrxRuntime*>(pContext)->DrxRtCbFn(hVCI, uiEvent, uiSubEvent);
+    } catch (...) {
+        // Nothing may escape into the runtime's thread.
+    }
+}
+
+BOOL WINAPI CtrlHandler(DWORD dwCtrlType)
+{
+    switch (dwCtrlType) {
+    case CTRL_C_EVENT: g_LogFile.Write("D:", "CTRL+C received!"); break;
+    case CTRL_BREAK_EVENT: g_LogFile.Write("D:", "CTRL+BREAK received!"); break;
+    case CTRL_CLOSE_EVENT: g_LogFile.Write("D:", "Program being closed!"); break;
+    case CTRL_LOGOFF_EVENT:
+    case CTRL_SHUTDOWN_EVENT: g_LogFile.Write("D:", "User is logging off!"); break;
+    default: break;
+    }
+    return TRUE;
+}
+
+CDrxRuntime& CDrxRuntime::Instance()
+{
+    static CDrxRuntime runtime;
+    return runtime;
+}
+
+CDrxRuntime::CDrxRuntime()
+    : m_pfnClientNotification(nullptr),
+      m_uiClientEventMask(0),
+      m_installHandle(0),
+      m_bInitialized(false),
+      m_hVCI(-1),
+      m_connectedSerNum(0),
+      m_bInstallEnded(false),
+      m_installResult(0),
+      m_bCtrlHandlerInstalled(false)
+{
+}
+
+CDrxRuntime::~CDrxRuntime()
+{
+    if (m_bInitialized) Uninitialize();
+    // The handler lives in this library: it must not outlast it.
+    if (m_bCtrlHandlerInstalled) SetConsoleCtrlHandler(CtrlHandler, FALSE);
+}
+
+bool CDrxRuntime::IsConnected() const { return m_hVCI != -1; }
+
+int32_t CDrxRuntime::LoadRuntimeLibrary()
+{
+    CRegKey key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRuntimeKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+        g_LogFile.Write("D:", "CDrxRuntime::Initialize()::Can't open registry key %s", kRuntimeKey);
+        return -1;
+    }
+    char szPath[kRuntimePathBytes] = {};
+    DWORD type = 0;
+    DWORD size = sizeof szPath;
+    LONG rc = RegQueryValueExA(key.get(), kRuntimeValue, nullptr, &type, reinterpret_cast<BYTE*>(szPath), &size);
+    // The path must be text and leave room for its terminator.
+    if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ) || szPath[sizeof szPath - 1] != '\0') {
+        g_LogFile.Write("D:", "CDrxRuntime::Initialize()::Can't query registry key %s", kRuntimeValue);
+        return -1;
+    }
+    if (!CDrxRtLoader::Load(szPath)) {
+        g_LogFile.Write("D:", "CDrxRuntime::Initialize()::Unable to load Orbal RT");
+        return -1;
+    }
+    g_LogFile.Write("D:", "CDrxRuntime::Initialize()::ORBAL Runtime Loaded");
+    return 0;
+}
+
+int32_t CDrxRuntime::Initialize()
+{
+    g_LogFile.Write("D:", "CDrxRuntime::Initialize()::Entering");
+    if (m_bInitialized) {
+        g_LogFile.Write("D:", "CDrxRuntime::Initialize()::Already Initialized");
+        return -1;
+    }
+    // Installed once per load of this library (a second entry would trace every event twice).
+    if (!m_bCtrlHandlerInstalled) {
+        if (!SetConsoleCtrlHandler(CtrlHandler, TRUE)) {
+            g_LogFile.Write("D:", "CDrxRuntime::Initialize()::Unable to install Ctrl C handler");
+            return -1;
+        }
+        m_bCtrlHandlerInstalled = true;
+    }
+    int32_t r = LoadRuntimeLibrary();
+    if (r != 0) return r;
+
+    r = CDrxRtLoader::m_fnDrxRtConstruct(0);
+    if (r == 0)
+        g_LogFile.Write("D:", "CDrxRuntime::Initialize()::ORBAL Runtime Constructed");
+    else
+        g_LogFile.Write("D:", "CDrxRuntime::Initialize()::Error Constructing ORBAL Runtime iRet = 0x%X",
+                        static_cast<unsigned>(r));
+    if (r == 0) r = CDrxRtLoader::m_fnDrxRtSetEventCallback(DRX_RT_RUNTIME_HANDLE, 1, EventEntry, nullptr);
+    if (r == 0)
+        g_LogFile.Write("D:", "CDrxRuntime::Initialize()::Callback Registered");
+    else
+        g_LogFile.Write("D:", "CDrxRuntime::Initialize()::Error Registering Event Callback iRet = 0x%X",
+                        static_cast<unsigned>(r));
+    if (r == 0) m_bInitialized = true;
+    g_LogFile.Write("D:", "CDrxRuntime::Initialize()::Leaving");
+    return r;
+}
+
+int32_t CDrxRuntime::Uninitialize()
+{
+    int32_t r = 0;
+    g_LogFile.Write("D:", "CDrxRuntime::Uninitialize()::Entering");
+    if (!m_bInitialized) {
+        g_LogFile.Write("D:", "CDrxRuntime::Uninitialize()::ORBAL Runtime not initialized");
+        r = -1;
+    }
+    if (r == 0) {
+        r = CDrxRtLoader::m_fnDrxRtSetEventCallback(DRX_RT_RUNTIME_HANDLE, 0, nullptr, nullptr);
+        g_LogFile.Write("D:", r == 0 ? "CDrxRuntime::Uninitialize()::Callback Unregistered"
+                                     : "CDrxRuntime::Uninitialize()::Error unregistering callback");
+    }
+    if (r == 0 && m_hVCI != -1) {
+        r = CDrxRtLoader::m_fnDrxRtDisconnect(m_hVCI);
+        g_LogFile.Write("D:", r == 0 ? "CDrxRuntime::Uninitialize()::Module disconnected"
+                                     : "CDrxRuntime::Uninitialize()::Error Disconnecting from Module");
+    }
+    if (r == 0) {
+        r = CDrxRtLoader::m_fnDrxRtDestruct();
+        g_LogFile.Write("D:", r == 0 ? "CDrxRuntime::Uninitialize()::ORBAL Runtime Destructed"
+                                     : "CDrxRuntime::Uninitialize()::Error Destructing ORBAL Runtime");
+    }
+    CDrxRtLoader::Unload();
+    m_bInitialized = false;
+    m_hVCI = -1;
+    m_connectedSerNum = 0;
+    return r;
+}

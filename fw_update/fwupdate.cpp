@@ -1,0 +1,265 @@
+// FWUpdate: command interpretation, the update worker, progress, start and shutdown.
+#include "fwupdate.h"
+
+#include "drx_runtime.h"
+#include "log_file.h"
+#include "rt_codes.h"
+
+namespace {
+
+const char kApp[] = "zvci";
+
+const char* OrNull(const char* text) { return text ? text : "(null)"; }
+
+bool AsciiEqualNoCase(const char* a, const char* b)
+{
+    for (; *a && *b; ++a, ++b) {
+        char x = (*a >= 'A' && *a <= 'Z') ? static_cast<char>(*a - 'A' + 'a') : *a;
+        char y = (*b >= 'A' && *b <= 'Z') ? static_cast<char>(*b - 'A' + 'a') : *b;
+        if (x != y) return false;
+    }
+    return *a == *b;
+}
+
+}  // namespace
+
+FWUpdate::FWUpdate()
+    : _updateState(US_Idle), _errorState(ES_NoError), _targetSerNum(0), _hThread(nullptr), _stopRequested(false)
+{
+}
+
+FWUpdate::~FWUpdate() { _uninitialize(); }
+
+bool FWUpdate::initialize()
+{
+    int32_t r = CDrxRuntime::Instance().Initialize();
+    if (r != 0) {
+        g_LogFile.Write("E:", "FWUpdate::initialize() - Orbal Runtime Error [0x%X]", static_cast<unsigned>(r));
+        setErrorState(rtErrorCodeToErrorState(r));
+        setUpdateState(US_Error);
+        return false;
+    }
+    g_LogFile.Write("I:", "FWUpdate::initialize() - DRX Runtime Initialized");
+    return true;
+}
+
+bool FWUpdate::executeCmd(const char* pszCmd, const char* pszModule, const char* pszThird, const char* pszFourth,
+                          int32_t /*iFifth*/)
+{
+    if (!pszCmd) {
+        g_LogFile.Write("E:", "FWUpdate::executeCmd() - pszCmd == NULL");
+        setStates(US_Error, ES_ParamNotSet);
+        return false;
+    }
+    if (!pszModule) {
+        g_LogFile.Write("E:", "FWUpdate::executeCmd() - pszModule == NULL");
+        setStates(US_Error, ES_ParamNotSet);
+        return false;
+    }
+    g_LogFile.Write("D:", "FWUpdate::executeCmd('%s', '%s', '%s', '%s')", pszCmd, pszModule, OrNull(pszThird),
+                    OrNull(pszFourth));
+    if (!_readSerialNum(pszModule)) return false;
+    g_LogFile.Write("I:", "FWUpdate::executeCmd() - _targetSerNum=%d", static_cast<int>(_targetSerNum));
+    if (_targetSerNum == 0) {
+        setStates(US_Error, ES_ModuleId);
+        return false;
+    }
+    return runCommand(pszCmd);
+}
+
+bool FWUpdate::runCommand(const char* pszCmd)
+{
+    const int32_t serial = _targetSerNum;
+    // Diagnostic rows report through their trace lines and end Ready whatever they found.
+    struct Row {
+        const char* name;
+        bool working;
+        void (*steps)(FWUpdate& engine, int32_t serial);
+    };
+    static const Row kRows[] = {
+        {"discoverPCApps (debug)", false, [](FWUpdate& e, int32_t) { e._discoverPcApps(); }},
+        {"connectToVci (debug)", false, [](FWUpdate& e, int32_t s) { e.connectToVCI(s, DRX_RT_IF_USB); }},
+        {"discoverVCIApps (debug)", false, [](FWUpdate& e, int32_t s) { e._discoverVCIApps(s); }},
+        {"discoverModules (debug)", false, [](FWUpdate& e, int32_t) { e._discoverModules(); }},
+        {"findZEBAppOnPC (debug)", false, [](FWUpdate& e, int32_t) { e._findPcApp(kApp); }},
+        {"findZEBAppOnVCI (debug)", false, [](FWUpdate& e, int32_t s) { e._findVCIApp(s, kApp); }},
+        {"uninstallZEBApp (debug)", false, [](FWUpdate& e, int32_t s) { e._uninstallVCIApp(s, kApp); }},
+        {"getZebAppVerOnPc (debug)", true,
+         [](FWUpdate& e, int32_t) {
+             std::string v = e._getPcAppVersion(kApp);
+             g_LogFile.Write("D:", "%s app version='%s'", kApp, v.c_str());
+         }},
+        {"getVciPlatformVer (debug)", true,
+         [](FWUpdate& e, int32_t s) {
+             std::string v = e._getVciPlatformVersion(s);
+             g_LogFile.Write("D:", "Common Platform version='%s'", v.c_str());
+         }},
+        {"stopZebAppOnVci (debug)", true,
+         [](FWUpdate& e, int32_t s) {
+             int32_t id = e._findVCIApp(s, kApp);
+             e.connectToVCI(s, DRX_RT_IF_USB);
+             e._stopVciApplication(s, id);
+         }},
+        {"startZebAppOnVci (debug)", true,
+         [](FWUpdate& e, int32_t s) {
+             int32_t id = e._findVCIApp(s, kApp);
+             e.connectToVCI(s, DRX_RT_IF_USB);
+             e._startVciApplication(s, id);
+         }},
+    };
+    for (const Row& row : kRows) {
+        if (!AsciiEqualNoCase(pszCmd, row.name)) continue;
+        if (row.working) setStates(US_Working, ES_NoError);
+        row.steps(*this, serial);
+        setStates(US_Ready, ES_NoError);
+        return true;
+    }
+    if (AsciiEqualNoCase(pszCmd, "installZEBApp (debug)")) {
+        setStates(US_Working, ES_NoError);
+        // A successful install ends Ready like every other finished command; a failed one has
+        // already set US_Error and its mapped error state.
+        if (installVCIApp(serial, kApp)) setStates(US_Ready, ES_NoError);
+        return true;
+    }
+    if (AsciiEqualNoCase(pszCmd, "FWUpdate") || AsciiEqualNoCase(pszCmd, "FWforceupdate")) return startUpdate();
+    setStates(US_Error, ES_UnknownCmd);
+    return false;
+}
+
+bool FWUpdate::startUpdate()
+{
+    int32_t state = getUpdateState();
+    if (state == US_Init || state == US_Working) {
+        setStates(US_Error, ES_DLActive);
+        return false;
+    }
+    if (_hThread) {
+        CloseHandle(_hThread);
+        _hThread = nullptr;
+    }
+    setStates(US_Init, ES_NoError);
+    _stopRequested = false;
+    _hThread = CreateThread(nullptr, 0, updateThread, this, 0, nullptr);
+    if (!_hThread) {
+        setStates(US_Error, ES_Failed);
+        return false;
+    }
+    return true;
+}
+
+DWORD WINAPI FWUpdate::updateThread(LPVOID pVoid)
+{
+    g_LogFile.Write("I:", "FWUpdate::updateThread() - started");
+    if (!pVoid) {
+        g_LogFile.Write("E:", "FWUpdate::updateThread() - pVoid==NULL");
+        return 1;
+    }
+    FWUpdate& engine = *static_cast<FWUpdate*>(pVoid);
+    try {
+        engine.setUpdateState(US_Working);
+        bool canceled = engine.isStopRequested();
+        if (!canceled) {
+            if (engine._findTargetVCI() != 0) {
+                engine.setStates(US_Error, ES_ModuleId);
+            } else if (!(canceled = engine.isStopRequested())) {
+                if (engine._doUpdate())
+                    engine.setStates(US_Ready, ES_NoError);
+                else
+                    engine.setUpdateState(US_Error);
+            }
+        }
+        if (canceled) {
+            g_LogFile.Write("E:", "FWUpdate::updateThread() - udpate canceled.");
+            engine.setStates(US_Canceled, ES_NoError);
+        }
+    } catch (...) {
+        // Nothing may escape a thread; the host sees a failed update.
+        engine.setStates(US_Error, ES_Failed);
+    }
+    int32_t u = engine.getUpdateState();
+    int32_t e = engine.getErrorState();
+    g_LogFile.Write("I:", "FWUpdate::updateThread() - exiting\n\tUpdate state=%d [%s]\n\tError state=%d [%s]",
+                    static_cast<int>(u), UpdateStateName(u), static_cast<int>(e), ErrorStateName(e));
+    return 0;
+}
+
+bool FWUpdate::_doUpdate()
+{
+    int32_t r = connectToVCI(_targetSerNum, DRX_RT_IF_USB);
+    if (r != 0) {
+        setErrorState(rtErrorCodeToErrorState(r));
+        setUpdateState(US_Error);
+        return false;
+    }
+    std::string platform = _getVciPlatformVersion(_targetSerNum);
+    g_LogFile.Write("D:", "Platform version=%s", platform.c_str());
+    std::string app = _getPcAppVersion(kApp);
+    g_LogFile.Write("D:", "Version of '%s' app=%s", kApp, app.c_str());
+    bool ok = _isAppCompatible(platform, app);
+    g_LogFile.Write("D:", "platform v%s compatible with '%s' app version %s? %s", platform.c_str(), kApp, app.c_str(),
+                    ok ? "YES" : "NO");
+    if (!ok) {
+        g_LogFile.Write("E:", "%s version %s is not compatible with Common Platform version %s. Aborting update.", kApp,
+                        app.c_str(), platform.c_str());
+        setStates(US_Error, ES_VersionConflict);
+        return false;
+    }
+    return installVCIApp(_targetSerNum, kApp);
+}
+
+bool FWUpdate::cancel()
+{
+    signalStop();
+    setUpdateState(US_Canceled);
+    return true;
+}
+
+void FWUpdate::signalStop()
+{
+    g_LogFile.Write("E:", "FWUpdate::signalStop()");
+    _stopRequested = true;
+}
+
+int32_t FWUpdate::getProgress()
+{
+    CDrxRuntime& runtime = CDrxRuntime::Instance();
+    uint32_t current = runtime.GetCurrentAppInstallComponent();
+    uint32_t total = runtime.GetTotalAppInstallComponents();
+    if (total == 0 || current == 0) return 0;
+    if (getUpdateState() == US_Ready) return 100;
+    return static_cast<int32_t>((100u / total) * (current - 1u));
+}
+
+int32_t FWUpdate::getProgressMax() const { return 100; }
+
+void FWUpdate::_uninitialize()
+{
+    if (_hThread) {
+        // The worker uses this engine: it must end before the engine goes.
+        if (WaitForSingleObject(_hThread, 0) == WAIT_TIMEOUT) {
+            signalStop();
+            WaitForSingleObject(_hThread, INFINITE);
+        }
+        CloseHandle(_hThread);
+        _hThread = nullptr;
+    }
+    CDrxRuntime& runtime = CDrxRuntime::Instance();
+    if (runtime.IsConnected()) {
+        g_LogFile.Write("I:", "FWUpdate::_uninitialize() - disconnecting from module...");
+        int32_t r = runtime.Disconnect(true);
+        if (r == 0) {
+            g_LogFile.Write("D:", "FWUpdate::_uninitialize() - Module Disconnected");
+        } else {
+            g_LogFile.Write("E:", "FWUpdate::_uninitialize() - Error Disconnecting from Module [0x%X]",
+                            static_cast<unsigned>(r));
+            rtErrorCodeToErrorState(r);
+        }
+    }
+    int32_t r = runtime.Uninitialize();
+    if (r == 0) {
+        g_LogFile.Write("I:", "FWUpdate::_uninitialize() - Orbal Runtime Uninitialized");
+    } else {
+        g_LogFile.Write("E:", "FWUpdate::_uninitialize() - Orbal Runtime Error [0x%X]", static_cast<unsigned>(r));
+        rtErrorCodeToErrorState(r);
+    }
+}

@@ -1,0 +1,104 @@
+// FWUpdate: the target VCI's serial number from the host INI file, and whether the PC's
+// application may be installed on the VCI's platform version.
+#include <shlobj.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <mbstring.h>
+
+#include "drx_runtime.h"
+#include "fwupdate.h"
+#include "log_file.h"
+#include "narrow_path.h"
+#include "rt_codes.h"
+#include "rt_format.h"
+
+namespace {
+
+const char kHostIni[] = "HXSystem.ini";
+const char kCompatFile[] = "Quellar\\DRX-VCI\\Zanvi\\app-compatibility\\zvci_app_compatibility.config";
+const DWORD kValueBytes = 256;
+
+// The C library's token rules without hidden state: skips leading delimiters, returns the
+// token up to the next delimiter (or the end) and moves past it; empty when none is left.
+std::string NextToken(const char*& cursor, char delimiter)
+{
+    while (*cursor == delimiter) ++cursor;
+    const char* start = cursor;
+    while (*cursor && *cursor != delimiter) ++cursor;
+    std::string token(start, cursor);
+    if (*cursor) ++cursor;
+    return token;
+}
+
+}  // namespace
+
+bool FWUpdate::_readSerialNum(const char* pszSection)
+{
+    _targetSerNum = 0;
+    char szValue[kValueBytes] = {};
+    if (GetPrivateProfileStringA(pszSection, "Device", "", szValue, sizeof szValue, kHostIni) == 0) {
+        g_LogFile.Write("E:", "FWUpdate::_readSerialNum() - Could not read INI file section '%s'", pszSection);
+        setStates(US_Error, ES_MissingSection);
+        return false;
+    }
+    const char* cursor = szValue;
+    std::string namePart = NextToken(cursor, '.');
+    const char* nameCursor = namePart.c_str();
+    std::string word = NextToken(nameCursor, '-');
+    std::string serial = NextToken(nameCursor, '-');
+    if (namePart.empty() || word.empty() || serial.empty()) return false;
+    _targetSerNum = std::atoi(serial.c_str());
+    return true;
+}
+
+std::string FWUpdate::_getPcAppVersion(const char* pszName)
+{
+    g_LogFile.Write("D:", ">>> FWUpdate::_getPcAppVersion('%s')", pszName);
+    std::string version;
+    PCAppList apps;
+    int32_t r = CDrxRuntime::Instance().GetAppsListPC(apps);
+    if (r != 0) {
+        g_LogFile.Write("I:", "FWUpdate::_getPcAppVersion() - Error in Retrieving App List [0x%X]",
+                        static_cast<unsigned>(r));
+        rtErrorCodeToErrorState(r);
+        return version;
+    }
+    g_LogFile.Write("D:", "FWUpdate::_getPcAppVersion() - Retrieved App List [%d app(s) found]",
+                    static_cast<int>(apps.size()));
+    if (apps.empty()) g_LogFile.Write("D:", "<<< FWUpdate::_getPcAppVersion() - no apps found.");
+    for (const DrxRtPCAppItem& app : apps) {
+        if (_stricmp(app.szName, pszName) != 0) continue;
+        version = FormatVersion(app.uiVersion);
+        g_LogFile.Write("D:", "FWUpdate::_getPcAppVersion() - Found target app '%s' [%s]", app.szName, version.c_str());
+        break;
+    }
+    g_LogFile.Write("D:", "<<< FWUpdate::_getPcAppVersion()");
+    return version;
+}
+
+std::string FWUpdate::_getAppCompatConfigPath()
+{
+    char szFolder[MAX_PATH] = {};
+    // Without the all-users folder there is no file, which counts as compatible.
+    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, szFolder))) return std::string();
+    return JoinPath(szFolder, kCompatFile);
+}
+
+bool FWUpdate::_isAppCompatible(const std::string& platformVersion, const std::string& appVersion)
+{
+    std::string path = _getAppCompatConfigPath();
+    if (!FileExists(path)) {
+        g_LogFile.Write("E:", "FWUpdate::_isAppCompatible() - App Compatibility Config file [%s] not found.",
+                        path.c_str());
+        return true;
+    }
+    char szValue[kValueBytes] = {};
+    if (GetPrivateProfileStringA(platformVersion.c_str(), "zvci", "", szValue, sizeof szValue, path.c_str()) == 0) {
+        g_LogFile.Write("E:", "FWUpdate::_isAppCompatible() - Could not read INI file section '%s'",
+                        platformVersion.c_str());
+        return true;
+    }
+    return _mbsstr(reinterpret_cast<const unsigned char*>(szValue),
+                   reinterpret_cast<const unsigned char*>(appVersion.c_str())) != nullptr;
+}
