@@ -1,0 +1,20 @@
+// One resolution run: the request taken apart, the Wi-Fi preparation, the resolution and timer
+// threads.
+#pragma once
+
+#include <windows.h>
+
+// Platform steps of a run that tests replace: the pause between USB attempts and the user's
+// roaming application-data folder.
+struct ResolutionPlatform {
+    void (*pauseBeforeUsbRetry)();
+    // Fills folder (MAX_PATH characters); a failure code when there is none.
+    HRESULT (*getAppDataFolder)(wchar_t* folder);
+};
+ResolutionPlatform& ResolutionPlatformCalls();
+const ResolutionPlatform& RealResolutionPlatform();
+
+bool ParseServiceInstanceName(const char* text);
+void PrepareWifiDongle(const char* ssid);
+void MainThread();
+void TimerThread();
