@@ -15,6 +15,8 @@ export ZANVI_WINEPREFIX="$STAGE/wineprefix"
 . "$ROOT/scripts/wine_env.sh"
 BIN="$ROOT/build/x86_64/bin"
 SIM="$ROOT/build/x86_64/sim"
+TESTS="$ROOT/build/x86_64/tests"
+RESOLVER_SHIM="$TESTS/e2e_resolver/ZanviResolver.dll"
 SCRIPTED_USER="$ROOT/scripts/scripted_user.sh"
 STEP_TIMEOUT=120
 # What the selector saves when the user picks DEMO-01 on USB in the Corvex variant.
@@ -42,9 +44,14 @@ echo
 echo "-- Staging the x86_64 deliverables and both stand-ins in build/demo/"
 mkdir -p "$STAGE"
 find "$STAGE" -mindepth 1 -maxdepth 1 ! -name wineprefix -exec rm -rf {} +
-for f in ZanviSelector.exe ZanviResolver.dll zeb_fw_update.dll zanvi_host.exe; do
+for f in ZanviSelector.exe zeb_fw_update.dll zanvi_host.exe; do
     [ -f "$BIN/$f" ] && cp "$BIN/$f" "$STAGE/"
 done
+# Under Wine no adapter of the PC leads to a VCI, so the resolver runs as its test build behind a
+# ZanviResolver.dll that hands it the demo network's adapters (tests/e2e/resolver_shim).
+if [ -f "$BIN/ZanviResolver.dll" ] && [ -f "$RESOLVER_SHIM" ] && [ -f "$TESTS/ZanviResolverSeams.dll" ]; then
+    cp "$RESOLVER_SHIM" "$TESTS/ZanviResolverSeams.dll" "$STAGE/"
+fi
 for f in dnssd.dll drx_runtime.dll VciManager.exe; do
     if [ -f "$SIM/$f" ]; then cp "$SIM/$f" "$STAGE/"; else fail "stand-in $f is missing from build/x86_64/sim"; fi
 done
@@ -128,6 +135,7 @@ elif ! have ZanviResolver.dll; then
     note "resolver: NOT BUILT YET"
 else
     echo "-- Host: zanvi_host resolve (the saved selection, without its srv[...] wrapping)"
+    echo "   (the resolver's test build, with the demo's adapters: 2 Remote NDIS, 3 Wi-Fi, 4 Ethernet)"
     resolve_out="$(run_wine "$STAGE/zanvi_host.exe" resolve --source ini --timeout 90 2>&1 </dev/null)"
     resolve_rc=$?
     sed 's/\r$//; s/^/   /' <<<"$resolve_out"

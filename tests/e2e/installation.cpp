@@ -18,8 +18,11 @@ std::wstring DemoFile(const wchar_t* name) { return std::wstring(ZANVI_DEMO_DIR)
 Installation::Installation() : m_runtime(StandInPath())
 {
     UseDemoScenarios();
-    for (const wchar_t* file : {L"zeb_fw_update.dll"}) CopyInto(BinDir() + L"\\" + file, Folder());
+    CopyInto(BinDir() + L"\\zeb_fw_update.dll", Folder());
     CopyInto(SimDir() + L"\\dnssd.dll", Folder());
+    // The resolver's test build behind ZanviResolver.dll: no adapter of the PC leads to a VCI.
+    CopyInto(TestDir() + L"\\e2e_resolver\\ZanviResolver.dll", Folder());
+    CopyInto(TestDir() + L"\\ZanviResolverSeams.dll", Folder());
 }
 
 HostRun Installation::Host(std::vector<std::wstring> args) const
@@ -29,3 +32,10 @@ HostRun Installation::Host(std::vector<std::wstring> args) const
 }
 
 std::string Installation::UpdateLog() const { return ReadWholeFile(m_folder.File(L"zeb_fw_update.dll.log")); }
+
+bool HasLine(const HostRun& run, const std::string& line)
+{
+    for (const std::string& printed : run.Lines())
+        if (printed == line) return true;
+    return false;
+}

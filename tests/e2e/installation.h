@@ -23,5 +23,8 @@ private:
     RuntimeRegistration m_runtime;
 };
 
+// Whether the run printed exactly this line.
+bool HasLine(const HostRun& run, const std::string& line);
+
 // A file of the demo's scenarios (demo/ in the sources).
 std::wstring DemoFile(const wchar_t* name);

@@ -16,12 +16,6 @@ struct UpdateCase {
     const char* errorState;
 };
 
-bool HasLine(const HostRun& run, const std::string& line)
-{
-    for (const std::string& printed : run.Lines())
-        if (printed == line) return true;
-    return false;
-}
 
 class UpdateChain : public ::testing::TestWithParam<UpdateCase> {};
 
