@@ -73,6 +73,18 @@ void StartEventLoop()
     StoreThreadHandle(g_hEventThread, thread);
 }
 
+// Runs the event loop for the reference just created until the phase's event is signalled, the
+// budget is spent or the run is stopped; then tells the loop to end. True when signalled.
+bool RunEventLoopUntil(HANDLE done)
+{
+    StartEventLoop();
+    if (done) ResetEvent(done);
+    const bool signalled = WaitUnlessStopped(done, BudgetMs());
+    if (done) ResetEvent(done);
+    g_ExitFlag = true;
+    return signalled;
+}
+
 void Save(const char* hostTarget, uint16_t port, uint32_t interfaceIndex)
 {
     ResolveReply reply{};
@@ -155,13 +167,7 @@ bool GoResolveService()
     resolve(&ref, 0, g_InterfaceIndex, g_szServiceName, g_szRegType, g_szDomain, resolve_reply,
             nullptr);
     gServiceRef = ref;
-    StartEventLoop();
-
-    HANDLE done = g_hResolveDone;
-    if (done) ResetEvent(done);
-    const bool signalled = WaitUnlessStopped(done, BudgetMs());
-    if (done) ResetEvent(done);
-    g_ExitFlag = true;
+    const bool signalled = RunEventLoopUntil(g_hResolveDone);
     WaitForEventLoop(kResolveLoopEndMs);
     return signalled;
 }
@@ -194,13 +200,7 @@ bool GoGetAddressInfo()
     getAddrInfo(&ref, kDNSServiceFlagsReturnIntermediates, g_InterfaceIndex,
                 kDNSServiceProtocol_IPv4, g_szHostTarget, addrinfo_reply, nullptr);
     gServiceRef = ref;
-    StartEventLoop();
-
-    HANDLE done = g_hGetAddrInfoDone;
-    if (done) ResetEvent(done);
-    const bool signalled = WaitUnlessStopped(done, BudgetMs());
-    if (done) ResetEvent(done);
-    g_ExitFlag = true;
+    const bool signalled = RunEventLoopUntil(g_hGetAddrInfoDone);
     if (!WaitForEventLoop(kAddressLoopEndMs)) WaitForEventLoop(kLoopGraceMs);
 
     bool delivered = false;

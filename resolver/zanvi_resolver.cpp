@@ -19,15 +19,20 @@ constexpr DWORD kThreadWaitMs = 500;
 constexpr DWORD kThreadEndMs = 10000;
 constexpr DWORD kStartDelayMs = 100;
 
-void WaitForThreads(DWORD ms)
+// Tells every thread of the run to stop and gives each up to 500 ms to end, timer first.
+void StopThreads()
 {
+    g_ExitFlag = true;
+    SignalStop();
     for (std::atomic<HANDLE>* slot : {&g_hTimerThread, &g_hMainThread, &g_hEventThread})
-        if (HANDLE thread = *slot) WaitForSingleObject(thread, ms);
+        if (HANDLE thread = *slot) WaitForSingleObject(thread, kThreadWaitMs);
 }
 
 bool ThreadsEnded()
 {
-    for (std::atomic<HANDLE>* slot : {&g_hTimerThread, &g_hMainThread, &g_hEventThread}) {
+    // The timer comes again last: the resolution thread may have started one while it ended.
+    for (std::atomic<HANDLE>* slot :
+         {&g_hTimerThread, &g_hMainThread, &g_hEventThread, &g_hTimerThread}) {
         HANDLE thread = *slot;
         if (thread && WaitForSingleObject(thread, kThreadEndMs) != WAIT_OBJECT_0) return false;
     }
@@ -108,9 +113,7 @@ int32_t UpdateStateBody()
     if (g_Progress == g_ProgressMax) {
         WriteLog(L"D:", L"Zanviresolver_UpdateState(): Return GOOD from UpdateState...return is RS_Ready");
         g_ResolverState = RS_Ready;
-        SignalStop();
-        g_ExitFlag = true;
-        WaitForThreads(kThreadWaitMs);
+        StopThreads();
         return g_ResolverState;
     }
     if (g_Progress == -1) {
@@ -126,19 +129,15 @@ int32_t UpdateStateBody()
 int32_t CancelBody()
 {
     WriteLog(L"D:", L">> Zanviresolver_Cancel()");
-    g_ExitFlag = true;
-    SignalStop();
     g_ResolverState = RS_Canceled;
-    WaitForThreads(kThreadWaitMs);
+    StopThreads();
     return g_ResolverState;
 }
 
 int32_t FreeBody()
 {
     WriteLog(L"D:", L">> Zanviresolver_Free(): g_ExitFlag=true");
-    g_ExitFlag = true;
-    SignalStop();
-    WaitForThreads(kThreadWaitMs);
+    StopThreads();
     ReleaseRun();
     WriteLog(L"D:", L"Zanviresolver_Free(): after unloading libraries");
     g_Initialized = false;

@@ -50,3 +50,5 @@ FakeAdapterList::~FakeAdapterList()
 }
 
 std::vector<ULONG> FakeAdapterList::CallSizes() { return s_callSizes; }
+
+ULONG(WINAPI* FakeAdapterList::Function())(PIP_ADAPTER_INFO, PULONG) { return FakeGetAdaptersInfo; }

@@ -25,4 +25,6 @@ public:
 
     // The buffer sizes GetAdaptersInfo was called with, in order.
     static std::vector<ULONG> CallSizes();
+    // The fake GetAdaptersInfo itself, for a plug-in built with reachable seams.
+    static ULONG(WINAPI* Function())(PIP_ADAPTER_INFO, PULONG);
 };

@@ -1,0 +1,260 @@
+// Whole runs of the plug-in's test build over the dnssd stand-in, with adapter records of our
+// own and an instant USB pause.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "debug_capture.h"
+#include "fake_adapters.h"
+#include "plugin_host.h"
+
+namespace {
+
+using Lines = std::vector<std::wstring>;
+
+const FakeAdapter kUsb{"{11111111-0000-0000-0000-000000000005}", "Remote NDIS based Internet Sharing Device", 1, 5};
+const FakeAdapter kWifi{"{11111111-0000-0000-0000-000000000009}", "Wireless WiFi Link", 71, 9};
+const FakeAdapter kEth3{"{11111111-0000-0000-0000-000000000003}", "Intel Ethernet", 6, 3};
+const FakeAdapter kEth7{"{11111111-0000-0000-0000-000000000007}", "Realtek PCIe GBE", 6, 7};
+
+std::string Instance(const std::string& interfaces, const std::string& addresses)
+{
+    return "instance VCI-A7 _zeb_vci._tcp\n"
+           "  interfaces " + interfaces + "\n"
+           "  host vci-a7.local.\n"
+           "  port 58713\n" + addresses;
+}
+
+bool Contains(const Lines& lines, const std::wstring& line)
+{
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+}
+
+int Count(const Lines& lines, const std::wstring& line)
+{
+    return static_cast<int>(std::count(lines.begin(), lines.end(), line));
+}
+
+class PluginRunTest : public ::testing::Test {
+protected:
+    // Loads the test build with the given adapters and network, and initialises it.
+    void Start(std::vector<FakeAdapter> adapters, const std::string& scenario)
+    {
+        m_adapters.reset(new FakeAdapterList(std::move(adapters)));
+        m_host.reset(new PluginHost(L"ZanviResolverSeams.dll", true));
+        ASSERT_TRUE(m_host->Loaded());
+        m_host->UseFakeSeams();
+        ASSERT_EQ(m_host->Init(), 0);
+        ASSERT_TRUE(m_host->LoadScenario(scenario));
+    }
+    void TearDown() override
+    {
+        m_host.reset();
+        m_adapters.reset();
+    }
+
+    std::unique_ptr<FakeAdapterList> m_adapters;
+    std::unique_ptr<PluginHost> m_host;
+    DebugOutputCapture m_capture;
+};
+
+TEST_F(PluginRunTest, UsbRunDeliversAddressAndPortWithProgressZeroSevenFifteen)
+{
+    Start({kEth3, kUsb}, Instance("5", "  address 169.254.10.1\n"));
+    PluginHost& host = *m_host;
+    ASSERT_EQ(host.Execute("VCI-A7._zeb_vci._tcp.local,58713,usb", host.ipAddress, host.port), 1);
+    std::vector<int32_t> progress;
+    EXPECT_EQ(host.PollUntilDone(10000, &progress), 3);
+    EXPECT_STREQ(host.ipAddress, "169.254.10.1");
+    EXPECT_STREQ(host.port, "58713");
+    EXPECT_EQ(host.ProgressMax(), 15);
+    EXPECT_EQ(progress.back(), 15);
+    EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+    for (int32_t figure : progress) EXPECT_TRUE(figure == 0 || figure == 7 || figure == 15) << figure;
+    const Lines lines = m_capture.Messages();
+    EXPECT_TRUE(Contains(lines, L"D:resolve_reply() [usb]"));
+    EXPECT_TRUE(Contains(lines, L"D:addrinfo_reply(): got ipaddress:169.254.10.1"));
+    EXPECT_TRUE(Contains(lines, L"D:Zanviresolver_UpdateState(): Return GOOD from UpdateState...return is RS_Ready"));
+    // The timer ends once told the run is complete, and with it the answer turns to 5.
+    Sleep(400);
+    EXPECT_EQ(host.UpdateState(), 5);
+}
+
+TEST_F(PluginRunTest, UsbRunWithoutUsbAdapterGivesUpAfterFifteenAttempts)
+{
+    Start({kEth3}, Instance("3", "  address 169.254.10.1\n"));
+    PluginHost& host = *m_host;
+    ASSERT_EQ(host.Execute("VCI-A7._zeb_vci._tcp.local,58713,usb", host.ipAddress, host.port), 1);
+    EXPECT_EQ(host.PollUntilDone(10000), 5);
+    EXPECT_EQ(UsbPauseCount(), 15);
+    EXPECT_EQ(Count(m_capture.Messages(), L"D:MainThread(): USB interface not found. Wait 1 second and try again."), 15);
+    EXPECT_EQ(host.ErrorState(), 5);
+    EXPECT_STREQ(host.ipAddress, "");
+}
+
+TEST_F(PluginRunTest, TwoResolveAnswersUseTheFirstForPortAndAddress)
+{
+    Start({kEth3, kEth7}, Instance("3 7", "  address 192.168.3.5 on 3\n  address 10.7.0.5 on 7\n"));
+    PluginHost& host = *m_host;
+    ASSERT_EQ(host.Execute("VCI-A7._zeb_vci._tcp.local,58713,eth", host.ipAddress, host.port), 1);
+    EXPECT_EQ(host.PollUntilDone(15000), 3);
+    const Lines lines = m_capture.Messages();
+    EXPECT_TRUE(Contains(lines, L"D:MainThread(): Desired interface is eth"));
+    EXPECT_EQ(Count(lines, L"D:resolve_reply():"), 2);
+    EXPECT_STREQ(host.port, "58713");
+    EXPECT_STREQ(host.ipAddress, "192.168.3.5");
+    EXPECT_EQ(host.ProgressMax(), 60);
+}
+
+TEST_F(PluginRunTest, EthernetRunAnsweredOverWifiIsSaved)
+{
+    Start({kWifi}, Instance("9", "  address 169.254.9.9\n"));
+    PluginHost& host = *m_host;
+    ASSERT_EQ(host.Execute("VCI-A7._zeb_vci._tcp.local,58713,eth", host.ipAddress, host.port), 1);
+    EXPECT_EQ(host.PollUntilDone(15000), 3);
+    EXPECT_TRUE(Contains(m_capture.Messages(), L"D:resolve_reply(): looking for ETH but did not return ETH. Save it."));
+    EXPECT_STREQ(host.ipAddress, "169.254.9.9");
+}
+
+TEST_F(PluginRunTest, AddressAnswerMarkedMoreComingDoesNotEndThePhase)
+{
+    Start({kEth3}, Instance("3", "  address 10.0.0.3 more\n  address 10.0.0.4 after 400\n"));
+    PluginHost& host = *m_host;
+    ASSERT_EQ(host.Execute("VCI-A7._zeb_vci._tcp.local,58713,eth", host.ipAddress, host.port), 1);
+    EXPECT_EQ(host.PollUntilDone(15000), 3);
+    const Lines lines = m_capture.Messages();
+    EXPECT_TRUE(Contains(lines, L"D:addrinfo_reply(): more data is coming..."));
+    EXPECT_TRUE(Contains(lines, L"D:addrinfo_reply(): got ipaddress:10.0.0.4"));
+    EXPECT_STREQ(host.ipAddress, "10.0.0.3");
+}
+
+TEST_F(PluginRunTest, AddressAnswerWithoutIpv4EndsInErrorNotReady)
+{
+    Start({kEth3}, Instance("3", "  address none\n"));
+    PluginHost& host = *m_host;
+    ASSERT_EQ(host.Execute("VCI-A7._zeb_vci._tcp.local,58713,eth", host.ipAddress, host.port), 1);
+    EXPECT_TRUE(host.WaitForErrorState(5, 10000));
+    EXPECT_NE(host.Progress(), host.ProgressMax());
+    EXPECT_STREQ(host.ipAddress, "");
+    EXPECT_STREQ(host.port, "58713");
+}
+
+TEST_F(PluginRunTest, WifiRunAnsweredOnlyOverUsbSkipsTheAnswerAndCancelHolds)
+{
+    Start({kUsb, kWifi}, Instance("5", "  address 169.254.10.1\n"));
+    PluginHost& host = *m_host;
+    ASSERT_EQ(host.Execute("VCI-A7._zeb_vci._tcp.local,58713,wifi", host.ipAddress, host.port), 1);
+    const DWORD start = GetTickCount();
+    while (!Contains(m_capture.Messages(), L"D:resolve_reply(): looking for WIFI, got USB. Skip it.") &&
+           GetTickCount() - start < 5000)
+        Sleep(50);
+    EXPECT_TRUE(Contains(m_capture.Messages(), L"D:resolve_reply(): looking for WIFI, got USB. Skip it."));
+    EXPECT_EQ(host.UpdateState(), 2);
+    EXPECT_EQ(host.Cancel(), 4);
+    EXPECT_EQ(host.ErrorState(), 4);
+    EXPECT_EQ(host.ErrorState(), 4);
+    EXPECT_EQ(host.UpdateState(), 5);
+    EXPECT_FALSE(Contains(m_capture.Messages(), L"D:resolve_reply() [wifi]"));
+}
+
+TEST_F(PluginRunTest, EthernetRunAnsweredOverUsbSavesNothing)
+{
+    Start({kUsb}, Instance("5", "  address 169.254.10.1\n"));
+    PluginHost& host = *m_host;
+    ASSERT_EQ(host.Execute("VCI-A7._zeb_vci._tcp.local,58713,eth", host.ipAddress, host.port), 1);
+    const std::wstring skip = L"D:resolve_reply(): looking for ETH, got USB. Skip it.";
+    const DWORD start = GetTickCount();
+    while (!Contains(m_capture.Messages(), skip) && GetTickCount() - start < 5000) Sleep(50);
+    const Lines lines = m_capture.Messages();
+    const auto save = std::find(lines.begin(), lines.end(),
+                                L"D:resolve_reply(): looking for ETH but did not return ETH. Save it.");
+    ASSERT_NE(save, lines.end());
+    EXPECT_NE(std::find(save, lines.end(), skip), lines.end());
+    EXPECT_EQ(host.Progress(), 0);
+}
+
+TEST_F(PluginRunTest, InitWithoutDnssdStillAcceptsExecuteAndTheRunFails)
+{
+    m_adapters.reset(new FakeAdapterList({kUsb}));
+    m_host.reset(new PluginHost(L"ZanviResolverSeams.dll", false));
+    ASSERT_TRUE(m_host->Loaded());
+    m_host->UseFakeSeams();
+    PluginHost& host = *m_host;
+    EXPECT_EQ(host.Init(), 5);
+    EXPECT_EQ(host.Execute("VCI-A7._zeb_vci._tcp.local,58713,usb", host.ipAddress, host.port), 1);
+    EXPECT_TRUE(host.WaitForErrorState(5, 5000));
+    EXPECT_TRUE(Contains(m_capture.Messages(), L"E:GoResolveService(): gDNSServiceResolve == NULL!"));
+}
+
+OSVERSIONINFOEXW s_version{};
+BOOL FakeVersion(OSVERSIONINFOEXW* info)
+{
+    *info = s_version;
+    return TRUE;
+}
+
+TEST_F(PluginRunTest, WifiPreparationWritesTheProfileOnlyForWifiOnAWindows7Workstation)
+{
+    const FakeAdapter dongle{"{22222222-0000-0000-0000-000000000004}", "USB WiFi adapter", 71, 4};
+    const struct {
+        const char* link;
+        DWORD major, minor;
+        BYTE productType;
+        bool prepared;
+    } cases[] = {
+        {"wifi", 6, 1, VER_NT_WORKSTATION, true},
+        {"Wifi", 6, 1, VER_NT_WORKSTATION, false},
+        {"wifi", 6, 0, VER_NT_WORKSTATION, false},
+        {"wifi", 6, 1, VER_NT_SERVER, false},
+    };
+    for (const auto& c : cases) {
+        m_host.reset();
+        m_capture.Clear();
+        s_version = OSVERSIONINFOEXW{};
+        s_version.dwPlatformId = VER_PLATFORM_WIN32_NT;
+        s_version.dwMajorVersion = c.major;
+        s_version.dwMinorVersion = c.minor;
+        s_version.dwBuildNumber = 7601;
+        s_version.wProductType = c.productType;
+        m_adapters.reset(new FakeAdapterList({dongle}));
+        m_host.reset(new PluginHost(L"ZanviResolverSeams.dll", true));
+        ASSERT_TRUE(m_host->Loaded());
+        m_host->UseFakeSeams(FakeVersion);
+        ASSERT_EQ(m_host->Init(), 0);
+        const std::string text = std::string("VCI-A7._zeb_vci._tcp.local,58713,") + c.link;
+        ASSERT_EQ(m_host->Execute(text.c_str(), m_host->ipAddress, m_host->port), 1);
+        const bool written = !ReadWholeFile(m_host->Dir().File(L"A7.xml")).empty();
+        EXPECT_EQ(written, c.prepared) << c.link << " " << c.major << "." << c.minor;
+        const Lines lines = m_capture.Messages();
+        EXPECT_EQ(Contains(lines, L"D:WiFi dongle interface GUID: {22222222-0000-0000-0000-000000000004}"),
+                  c.prepared);
+        EXPECT_EQ(Contains(lines, L"D:CWifiApi::connectAdHoc(SSID='A7', GUID='{22222222-0000-0000-0000-000000000004}')"),
+                  c.prepared);
+        EXPECT_EQ(std::count_if(lines.begin(), lines.end(),
+                                [](const std::wstring& l) { return l.rfind(L"D:OS Version: Microsoft ", 0) == 0; }),
+                  1);
+        EXPECT_EQ(m_host->Cancel(), 4);
+    }
+}
+
+TEST_F(PluginRunTest, FreeAndUnloadInTheMiddleOfThePhaseLeaveNothingRunning)
+{
+    Start({kEth3}, "");
+    PluginHost& host = *m_host;
+    ASSERT_EQ(host.Execute("VCI-A7._zeb_vci._tcp.local,58713,eth", host.ipAddress, host.port), 1);
+    Sleep(700);  // the resolve phase is waiting for an answer that never comes
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(host.Free(), 3);
+    EXPECT_LT(GetTickCount() - start, 5000u);
+    host.Unload();
+    Sleep(500);
+    EXPECT_EQ(GetModuleHandleW(host.Dir().File(L"ZanviResolverSeams.dll").c_str()), nullptr);
+    EXPECT_STREQ(host.ipAddress, "");
+}
+
+}  // namespace
