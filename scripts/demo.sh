@@ -17,7 +17,7 @@ BIN="$ROOT/build/x86_64/bin"
 SIM="$ROOT/build/x86_64/sim"
 TESTS="$ROOT/build/x86_64/tests"
 RESOLVER_SHIM="$TESTS/e2e_resolver/ZanviResolver.dll"
-SCRIPTED_USER="$ROOT/scripts/scripted_user.sh"
+SCRIPTED_USER="$TESTS/scripted_user.exe"
 STEP_TIMEOUT=120
 # What the selector saves when the user picks DEMO-01 on USB in the Corvex variant.
 FALLBACK_CHOICE="srv[DEMO-01._zeb_vci._tcp.local,58713,usb]"
@@ -39,6 +39,17 @@ for f in ZanviSelector.exe ZanviResolver.dll zeb_fw_update.dll zanvi_host.exe; d
     if [ -f "$BIN/$f" ]; then echo "built:         $f"; else echo "NOT BUILT YET: $f"; fi
 done
 have() { [ -f "$STAGE/$1" ]; }
+# Whether a step that works on the saved choice with a staged program can run; says why not.
+ready_for() {  # ready_for <step> <file>
+    local why=""
+    if [ -z "$chosen" ]; then why="skipped, no saved selection"
+    elif ! have "$2"; then why="NOT BUILT YET ($2)"
+    else return 0
+    fi
+    echo "-- $1: $why"
+    note "$1: $why"
+    return 1
+}
 
 echo
 echo "-- Staging the x86_64 deliverables and both stand-ins in build/demo/"
@@ -82,7 +93,39 @@ if ! run_wine reg add 'HKLM\SOFTWARE\Quellar\DRX-VCI\Zanvi\RT Support' /v Functi
 fi
 echo "   HXSystem.ini (empty), the compatibility file, FunctionLibrary -> drx_runtime.dll"
 
-# Step 1: the selector, with a scripted user.
+# Step 1: the selector in its window, with a scripted user.
+run_selector() {
+    local title="Zanvi Selector - Corvex" place
+    echo "-- Selector: started for the Corvex host; the user picks DEMO-01 on USB and presses Save"
+    (cd "$STAGE" && exec timeout -k 5 "$STEP_TIMEOUT" "$WINE" "$STAGE/ZanviSelector.exe" </dev/null >/dev/null 2>&1) &
+    local selector=$!
+    if ! place="$(run_wine "$SCRIPTED_USER" pick "$title" DEMO-01 USB </dev/null 2>&1)"; then
+        sed 's/\r$//; s/^/   /' <<<"$place"
+        fail "the scripted user could not pick DEMO-01 USB in the selector"
+        kill "$selector" 2>/dev/null
+        return
+    fi
+    sed -n 's/\r$//; s/^picked /   selection box: /p' <<<"$place"
+    local geometry
+    geometry="$(sed -n 's/\r$//; s/^window //p' <<<"$place")"
+    sleep 0.5  # let the dialog paint the check mark
+    if [ -n "$geometry" ] && import -window root -crop "$geometry" +repage "$STAGE/selector.png" 2>/dev/null; then
+        echo "   screenshot of the dialog before Save: build/demo/selector.png"
+    else
+        fail "no screenshot of the selector"
+    fi
+    run_wine "$SCRIPTED_USER" save "$title" </dev/null | sed 's/\r$//; s/^/   /'
+    # Save ends the program about a second later.
+    local waited=0
+    while kill -0 "$selector" 2>/dev/null && [ $waited -lt 200 ]; do sleep 0.1; waited=$((waited + 1)); done
+    if kill -0 "$selector" 2>/dev/null; then
+        fail "the selector did not end after Save"
+        kill "$selector" 2>/dev/null
+    else
+        note "selector: DEMO-01 on USB saved; screenshot build/demo/selector.png"
+    fi
+}
+
 echo
 chosen=""
 if ! have ZanviSelector.exe; then
@@ -92,17 +135,10 @@ if ! have ZanviSelector.exe; then
     echo "   instead the demo wrote HXSystem.ini [Zanvi] Device=$FALLBACK_CHOICE itself"
     note "selector: NOT BUILT YET; choice written by the demo, not by the selector"
 elif [ ! -f "$SCRIPTED_USER" ]; then
-    echo "-- Selector: NOT BUILT YET (the scripted user, scripts/scripted_user.sh)"
+    echo "-- Selector: NOT BUILT YET (the scripted user, build/x86_64/tests/scripted_user.exe)"
     note "selector: built, scripted user NOT BUILT YET"
 else
-    echo "-- Selector: the user picks DEMO-01 on USB and presses Save"
-    if timeout -k 5 "$STEP_TIMEOUT" bash "$SCRIPTED_USER" --exe "$STAGE/ZanviSelector.exe" \
-            --vci DEMO-01 --link usb --screenshot "$STAGE/selector.png" --save; then
-        note "selector: DEMO-01 on USB saved; screenshot build/demo/selector.png"
-    else
-        fail "the selector run with the scripted user"
-    fi
-    [ -s "$STAGE/selector.png" ] || fail "no screenshot build/demo/selector.png"
+    run_selector
 fi
 
 # Step 2: the host reads the saved selection.
@@ -127,13 +163,7 @@ fi
 
 # Step 3: the resolver turns the choice into an address.
 echo
-if [ -z "$chosen" ]; then
-    echo "-- Resolver: skipped, no saved selection"
-    note "resolver: skipped, no saved selection"
-elif ! have ZanviResolver.dll; then
-    echo "-- Resolver: NOT BUILT YET (ZanviResolver.dll)"
-    note "resolver: NOT BUILT YET"
-else
+if ready_for resolver ZanviResolver.dll; then
     echo "-- Host: zanvi_host resolve (the saved selection, without its srv[...] wrapping)"
     echo "   (the resolver's test build, with the demo's adapters: 2 Remote NDIS, 3 Wi-Fi, 4 Ethernet)"
     resolve_out="$(run_wine "$STAGE/zanvi_host.exe" resolve --source ini --timeout 90 2>&1 </dev/null)"
@@ -150,13 +180,7 @@ fi
 
 # Step 4: the update application brings the VCI's application up to date.
 echo
-if [ -z "$chosen" ]; then
-    echo "-- Update: skipped, no saved selection"
-    note "update: skipped, no saved selection"
-elif ! have zeb_fw_update.dll; then
-    echo "-- Update: NOT BUILT YET (zeb_fw_update.dll)"
-    note "update: NOT BUILT YET"
-else
+if ready_for update zeb_fw_update.dll; then
     echo "-- Host: zanvi_host update Zanvi (FWUpdate on the VCI named in HXSystem.ini)"
     run_wine "$STAGE/zanvi_host.exe" update Zanvi FWUpdate --timeout 60 </dev/null 2>&1 | sed 's/\r$//; s/^/   /'
     update_rc=${PIPESTATUS[0]}
