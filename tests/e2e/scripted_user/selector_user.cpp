@@ -11,6 +11,7 @@ constexpr int kTree = 108;
 constexpr int kSelectionBox = 114;
 constexpr DWORD kPollMs = 100;
 constexpr DWORD kRepressMs = 1500;
+constexpr DWORD kCompleteTreeWaitMs = 5000;
 // Key messages' lParam for the space bar: repeat count 1, scan code 0x39; released.
 constexpr LPARAM kSpaceDown = 0x00390001;
 constexpr LPARAM kSpaceUp = static_cast<LPARAM>(0xC0390001u);
@@ -99,17 +100,26 @@ std::wstring SelectorUser::ItemText(HTREEITEM item) const
     return text;
 }
 
+HTREEITEM SelectorUser::Next(HTREEITEM item, WPARAM relation) const
+{
+    return reinterpret_cast<HTREEITEM>(SendMessageW(m_hTree, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item)));
+}
+
 HTREEITEM SelectorUser::FindItem(const std::wstring& vci, const std::wstring& link) const
 {
-    auto next = [this](HTREEITEM item, WPARAM relation) {
-        return reinterpret_cast<HTREEITEM>(SendMessageW(m_hTree, TVM_GETNEXTITEM, relation, reinterpret_cast<LPARAM>(item)));
-    };
-    for (HTREEITEM root = next(nullptr, TVGN_ROOT); root; root = next(root, TVGN_NEXT)) {
+    for (HTREEITEM root = Next(nullptr, TVGN_ROOT); root; root = Next(root, TVGN_NEXT)) {
         if (Trimmed(ItemText(root)) != vci) continue;
-        for (HTREEITEM child = next(root, TVGN_CHILD); child; child = next(child, TVGN_NEXT))
+        for (HTREEITEM child = Next(root, TVGN_CHILD); child; child = Next(child, TVGN_NEXT))
             if (Trimmed(ItemText(child)) == link) return child;
     }
     return nullptr;
+}
+
+bool SelectorUser::EveryVciHasLinks() const
+{
+    for (HTREEITEM root = Next(nullptr, TVGN_ROOT); root; root = Next(root, TVGN_NEXT))
+        if (!Next(root, TVGN_CHILD)) return false;
+    return true;
 }
 
 std::wstring SelectorUser::Selection() const
@@ -129,7 +139,8 @@ bool SelectorUser::Pick(const std::wstring& vci, const std::wstring& link, DWORD
         if (Selection() == wanted) return true;
         // Again after a while: the tree may have been rebuilt between selecting and pressing.
         if (!pressed || GetTickCount() - lastPress >= kRepressMs) {
-            if (HTREEITEM item = FindItem(vci, link)) {
+            HTREEITEM item = FindItem(vci, link);
+            if (item && (EveryVciHasLinks() || GetTickCount() - start >= kCompleteTreeWaitMs)) {
                 SendMessageW(m_hTree, TVM_SELECTITEM, TVGN_CARET, reinterpret_cast<LPARAM>(item));
                 PostMessageW(m_hTree, WM_KEYDOWN, VK_SPACE, kSpaceDown);
                 PostMessageW(m_hTree, WM_KEYUP, VK_SPACE, kSpaceUp);
