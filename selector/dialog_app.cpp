@@ -1,6 +1,8 @@
 #include "dialog_app.h"
 
+#include "dialog_base.h"
 #include "log.h"
+#include "main_window.h"
 
 namespace {
 std::atomic<CDialogApp*> g_pApp{nullptr};
@@ -60,6 +62,12 @@ int CDialogApp::Run()
 }
 
 int CDialogApp::ExitInstance(int nExitCode) { return nExitCode; }
+
+void CDialogApp::SetMainWnd(CDialogBase* pWnd)
+{
+    m_pMainWnd = pWnd;
+    SetMainWindow(pWnd);
+}
 
 void CDialogApp::SetRegistryKey(const wchar_t* pszKey)
 {

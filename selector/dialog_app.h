@@ -45,7 +45,8 @@ public:
 
     // The program's main window (its dialog), or null; not owned.
     CDialogBase* GetMainWnd() const { return m_pMainWnd; }
-    void SetMainWnd(CDialogBase* pWnd) { m_pMainWnd = pWnd; }
+    // Also the calling thread's main window (main_window.h), which the instance guard publishes.
+    void SetMainWnd(CDialogBase* pWnd);
 
 private:
     HINSTANCE m_hInstance;

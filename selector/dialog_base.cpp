@@ -3,7 +3,7 @@
 #include "log.h"
 
 CDialogBase::CDialogBase(UINT nIDTemplate, HWND hWndParent)
-    : m_hWnd(nullptr), m_nIDTemplate(nIDTemplate), m_hWndParent(hWndParent)
+    : m_nIDTemplate(nIDTemplate), m_hWndParent(hWndParent)
 {
 }
 

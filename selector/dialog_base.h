@@ -5,11 +5,13 @@
 #include <windows.h>
 #include <commctrl.h>
 
-class CDialogBase {
+#include "main_window.h"
+
+class CDialogBase : public CWnd {
 public:
     // nIDTemplate: a DIALOG resource of the program's own module. hWndParent may be null.
     explicit CDialogBase(UINT nIDTemplate, HWND hWndParent = nullptr);
-    virtual ~CDialogBase();
+    ~CDialogBase() override;
     CDialogBase(const CDialogBase&) = delete;
     CDialogBase& operator=(const CDialogBase&) = delete;
 
@@ -19,7 +21,7 @@ public:
     // Ends the running dialog with nResult; DoModal returns it. No effect without a window.
     void EndDialog(INT_PTR nResult);
 
-    HWND GetSafeHwnd() const { return m_hWnd; }  // null before WM_INITDIALOG and after the end
+    // GetSafeHwnd (CWnd): null before WM_INITDIALOG and after the end.
     HWND GetDlgItem(int nID) const;
     UINT GetTemplateId() const { return m_nIDTemplate; }
 
@@ -48,8 +50,6 @@ protected:
     // Every other message, e.g. WM_APP: true when handled; lResult is the message's answer
     // (through DWLP_MSGRESULT, so not for the few messages answered directly, like WM_CTLCOLOR*).
     virtual bool OnMessage(UINT uMsg, WPARAM wParam, LPARAM lParam, LRESULT& lResult);
-
-    HWND m_hWnd;
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);

@@ -1,0 +1,76 @@
+// Discovery of VCIs over DNS-SD: the library bound at run time, a browse thread, one short-lived
+// TXT-query thread at a time, and fixed process-wide tables of what was found. The dialog's
+// 250 ms timer drives the timed part (SnapshotChanged, then ScheduleTxtQuery).
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+
+#include "dns_sd_api.h"
+
+constexpr int MAX_VCIS = 20;
+constexpr int kVciNameBytes = 100;
+
+// 1 where the instance's TXT record offers the link.
+struct VciLinks {
+    int32_t usb;
+    int32_t wifi;
+    int32_t eth;
+};
+
+extern HMODULE g_hDnssd;
+// Service type browsed for; set per variant by the dialog's constructor.
+extern char g_szServiceType[100];
+extern DNSServiceRef g_BrowseRef;
+extern std::atomic<DNSServiceRef> g_QueryRef;
+// 1 ends both worker threads; raised once per run and never cleared.
+extern std::atomic<int32_t> g_StopThreads;
+// 1 from the start of a TXT query until its first reply.
+extern std::atomic<int32_t> g_QueryActive;
+
+// The tables below are written by the worker threads' callbacks and by the timer; every access
+// holds g_TablesLock, except the g_Shown* copy, which only the user-interface thread touches.
+// The tree is drawn from the g_Shown* copy: it equals the current tables as of the last
+// SnapshotChanged that answered true, and no worker thread can change it meanwhile.
+extern std::mutex g_TablesLock;
+extern int32_t g_IdleTicks;
+extern uint32_t g_VciCount;
+extern char g_VciNames[MAX_VCIS][kVciNameBytes];
+extern VciLinks g_VciLinks[MAX_VCIS];
+extern uint32_t g_ShownCount;
+extern char g_ShownNames[MAX_VCIS][kVciNameBytes];
+extern VciLinks g_ShownLinks[MAX_VCIS];
+extern int32_t g_PendingCount;
+extern char g_PendingNames[MAX_VCIS][kVciNameBytes];
+
+// Loads dnssd.dll from the program's own folder and binds its calls; false (after telling the
+// user) when it is missing or lacks one of them.
+bool LoadDnssd();
+// Starts the browse and the browse thread; once, after the timer was started.
+void StartBrowse();
+// Each tick: true when the tables changed since last drawn; the g_Shown* copy is then updated.
+bool SnapshotChanged();
+// Each tick after SnapshotChanged: starts at most one TXT query.
+void ScheduleTxtQuery(const char* domainSuffix);
+// Tells both worker threads to end; each notices within one pass of its loop.
+void StopDiscovery();
+// Waits (bounded) for the worker threads to end, then releases the library. A library whose
+// threads did not end stays loaded rather than be pulled from under them.
+void ReleaseDnssd();
+
+// Worker threads and DNS-SD callbacks.
+DWORD WINAPI HandleBrowseEvents(LPVOID);
+DWORD WINAPI HandleQueryEvents(LPVOID queryRef);
+void DNSSD_API BrowseReply(DNSServiceRef sdRef, DNSServiceFlags flags, uint32_t interfaceIndex,
+                           DNSServiceErrorType errorCode, const char* serviceName,
+                           const char* regtype, const char* replyDomain, void* context);
+void StartTxtQuery(const char* fullName);
+void DNSSD_API QueryTxtReply(DNSServiceRef sdRef, DNSServiceFlags flags, uint32_t interfaceIndex,
+                             DNSServiceErrorType errorCode, const char* fullname, uint16_t rrtype,
+                             uint16_t rrclass, uint16_t rdlen, const void* rdata, uint32_t ttl,
+                             void* context);
+// Sets the link flags of the listed instance named by fullName from its TXT record data.
+void ParseLinkFlags(const char* fullName, const unsigned char* data, uint16_t length);
