@@ -91,7 +91,12 @@ if ! run_wine reg add 'HKLM\SOFTWARE\Quellar\DRX-VCI\Zanvi\RT Support' /v Functi
         /d "$(winpath "$STAGE/drx_runtime.dll")" /f >/dev/null 2>&1; then
     fail "registering the VCI runtime stand-in"
 fi
-echo "   HXSystem.ini (empty), the compatibility file, FunctionLibrary -> drx_runtime.dll"
+if ! run_wine reg add 'HKLM\Software\QUELLAR\DRX-VCI\Zanvi' /v TaviManager \
+        /d "$(winpath "$STAGE/VciManager.exe")" /f /reg:32 >/dev/null 2>&1; then
+    fail "registering the VCI manager stand-in"
+fi
+echo "   HXSystem.ini (empty), the compatibility file, FunctionLibrary -> drx_runtime.dll,"
+echo "   TaviManager -> VciManager.exe"
 
 # Step 1: the selector in its window, with a scripted user.
 run_selector() {

@@ -9,7 +9,6 @@
 
 #include <cstdint>
 #include <cstring>
-#include <mutex>
 #include <string>
 
 #include "test_seams.h"
@@ -69,13 +68,12 @@ struct Target {
     ExecuteFn execute = nullptr;
 };
 
-std::mutex g_lock;
+// Written only by Init and Free, which a host never runs alongside another export.
 Target g_target;
 HMODULE g_self = nullptr;
 
 bool LoadTarget()
 {
-    std::lock_guard<std::mutex> lock(g_lock);
     if (g_target.module) return true;
     wchar_t path[MAX_PATH] = L"";
     DWORD length = GetModuleFileNameW(g_self, path, MAX_PATH);
@@ -111,7 +109,6 @@ bool LoadTarget()
 // A call before Init (or after Free) answers as the plug-in does without its libraries.
 int32_t Call(IntFn Target::*fn, int32_t unloaded)
 {
-    std::lock_guard<std::mutex> lock(g_lock);
     return g_target.module ? (g_target.*fn)() : unloaded;
 }
 
@@ -131,7 +128,6 @@ int32_t __cdecl Zanviresolver_Init(void)
 
 int32_t __cdecl Zanviresolver_Free(void)
 {
-    std::lock_guard<std::mutex> lock(g_lock);
     if (!g_target.module) return 3;
     int32_t result = g_target.free();
     FreeLibrary(g_target.module);
@@ -141,7 +137,6 @@ int32_t __cdecl Zanviresolver_Free(void)
 
 int32_t __cdecl Zanviresolver_Execute(const char* pzServiceInstanceName, char* pzIpAddress, char* pzPort)
 {
-    std::lock_guard<std::mutex> lock(g_lock);
     return g_target.module ? g_target.execute(pzServiceInstanceName, pzIpAddress, pzPort) : 5;
 }
 
