@@ -17,7 +17,7 @@ BIN="$ROOT/build/x86_64/bin"
 SIM="$ROOT/build/x86_64/sim"
 TESTS="$ROOT/build/x86_64/tests"
 RESOLVER_SHIM="$TESTS/e2e_resolver/ZanviResolver.dll"
-SCRIPTED_USER="$TESTS/scripted_user.exe"
+SCRIPTED_USER="$SIM/scripted_user.exe"
 STEP_TIMEOUT=120
 # What the selector saves when the user picks DEMO-01 on USB in the Corvex variant.
 FALLBACK_CHOICE="srv[DEMO-01._zeb_vci._tcp.local,58713,usb]"
@@ -100,26 +100,29 @@ echo "   TaviManager -> VciManager.exe"
 
 # Step 1: the selector in its window, with a scripted user.
 run_selector() {
-    local title="Zanvi Selector - Corvex" place
+    local title="Zanvi Selector - Corvex" place=""
     echo "-- Selector: started for the Corvex host; the user picks DEMO-01 on USB and presses Save"
     (cd "$STAGE" && exec timeout -k 5 "$STEP_TIMEOUT" "$WINE" "$STAGE/ZanviSelector.exe" </dev/null >/dev/null 2>&1) &
     local selector=$!
-    if ! place="$(run_wine "$SCRIPTED_USER" pick "$title" DEMO-01 USB </dev/null 2>&1)"; then
-        sed 's/\r$//; s/^/   /' <<<"$place"
+    # The pick comes once the tree is complete (DEMO-03's Ethernet link is listed last): a redraw
+    # after it would clear the check mark in the screenshot.
+    if ! run_wine "$SCRIPTED_USER" "$title" DEMO-03 Ethernet none 30 </dev/null >/dev/null ||
+       ! place="$(run_wine "$SCRIPTED_USER" "$title" DEMO-01 USB none 30 </dev/null 2>&1)"; then
         fail "the scripted user could not pick DEMO-01 USB in the selector"
         kill "$selector" 2>/dev/null
         return
     fi
-    sed -n 's/\r$//; s/^picked /   selection box: /p' <<<"$place"
-    local geometry
-    geometry="$(sed -n 's/\r$//; s/^window //p' <<<"$place")"
+    sed -n 's/\r$//; s/^picked: /   selection box: /p' <<<"$place"
+    local x y w h
+    read -r x y w h <<<"$(sed -n 's/\r$//; s/^rect: //p' <<<"$place")"
     sleep 0.5  # let the dialog paint the check mark
-    if [ -n "$geometry" ] && import -window root -crop "$geometry" +repage "$STAGE/selector.png" 2>/dev/null; then
+    if [ -n "$h" ] && import -window root -crop "${w}x${h}+${x}+${y}" +repage "$STAGE/selector.png" 2>/dev/null; then
         echo "   screenshot of the dialog before Save: build/demo/selector.png"
     else
         fail "no screenshot of the selector"
     fi
-    run_wine "$SCRIPTED_USER" save "$title" </dev/null | sed 's/\r$//; s/^/   /'
+    run_wine "$SCRIPTED_USER" "$title" DEMO-01 USB save 30 </dev/null | sed -n 's/\r$//; s/^pressed: save/   pressed Save/p'
+    [ "${PIPESTATUS[0]}" -eq 0 ] || fail "the scripted user could not press Save"
     # Save ends the program about a second later.
     local waited=0
     while kill -0 "$selector" 2>/dev/null && [ $waited -lt 200 ]; do sleep 0.1; waited=$((waited + 1)); done
@@ -140,7 +143,7 @@ if ! have ZanviSelector.exe; then
     echo "   instead the demo wrote HXSystem.ini [Zanvi] Device=$FALLBACK_CHOICE itself"
     note "selector: NOT BUILT YET; choice written by the demo, not by the selector"
 elif [ ! -f "$SCRIPTED_USER" ]; then
-    echo "-- Selector: NOT BUILT YET (the scripted user, build/x86_64/tests/scripted_user.exe)"
+    echo "-- Selector: NOT BUILT YET (the scripted user, build/x86_64/sim/scripted_user.exe)"
     note "selector: built, scripted user NOT BUILT YET"
 else
     run_selector

@@ -74,17 +74,25 @@ std::wstring Trimmed(const std::wstring& text)
     return text.substr(first, last - first);
 }
 
+// Every item of the tree, VCIs and their links, collapsed or not.
+template <typename Fn>
+void ForEachItem(HWND hTree, Fn fn)
+{
+    for (HTREEITEM hRoot = TreeView_GetRoot(hTree); hRoot; hRoot = TreeView_GetNextSibling(hTree, hRoot)) {
+        fn(hRoot);
+        for (HTREEITEM hChild = TreeView_GetChild(hTree, hRoot); hChild;
+             hChild = TreeView_GetNextSibling(hTree, hChild))
+            fn(hChild);
+    }
+}
+
 // True when hItem is one of the tree's items: the pick message carries an item handle that
 // any process could post, and the tree must never be handed one it does not own.
 bool IsTreeItem(HWND hTree, HTREEITEM hItem)
 {
-    for (HTREEITEM hRoot = TreeView_GetRoot(hTree); hRoot; hRoot = TreeView_GetNextSibling(hTree, hRoot)) {
-        if (hRoot == hItem) return true;
-        for (HTREEITEM hChild = TreeView_GetChild(hTree, hRoot); hChild;
-             hChild = TreeView_GetNextSibling(hTree, hChild))
-            if (hChild == hItem) return true;
-    }
-    return false;
+    bool found = false;
+    ForEachItem(hTree, [&](HTREEITEM h) { found = found || h == hItem; });
+    return found;
 }
 
 }  // namespace
@@ -136,10 +144,13 @@ LRESULT CZanviSelectorDlg::OnTreeKeyDown(const NMTVKEYDOWN& keyDown)
 LRESULT CZanviSelectorDlg::OnPickItem(WPARAM, LPARAM lParam)
 {
     HTREEITEM hItem = reinterpret_cast<HTREEITEM>(lParam);
-    if (!hItem || !IsTreeItem(m_tree, hItem)) return 0;
+    // A VCI's own item (the space bar on it) has no box and names no link: no choice.
+    if (!hItem || !IsTreeItem(m_tree, hItem) || StateImage(m_tree, hItem) == kNoBox) return 0;
 
-    for (HTREEITEM h = TreeView_GetRoot(m_tree); h; h = TreeView_GetNextVisible(m_tree, h))
+    // Collapsed links too: at most one box is ever checked.
+    ForEachItem(m_tree, [this](HTREEITEM h) {
         if (StateImage(m_tree, h) == kChecked) SetStateImage(m_tree, h, kUnchecked);
+    });
     SetStateImage(m_tree, hItem, kChecked);
     TreeView_SelectItem(m_tree, hItem);
 

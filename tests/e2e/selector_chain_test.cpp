@@ -10,7 +10,6 @@
 #include "host_stage.h"
 #include "installation.h"
 #include "plugin_fixture.h"
-#include "selector_user.h"
 
 namespace {
 
@@ -19,13 +18,12 @@ struct HandleCloser {
 };
 using UniqueHandle = std::unique_ptr<void, HandleCloser>;
 
-// ZanviSelector.exe started from the installation's folder with a command line; ended if a test
-// leaves it running.
-class SelectorProcess {
+// A program started with a command line in a folder; ended if a test leaves it running.
+class ChildProcess {
 public:
-    SelectorProcess(const std::wstring& folder, const std::wstring& arguments)
+    ChildProcess(const std::wstring& program, const std::wstring& arguments, const std::wstring& folder)
     {
-        std::wstring commandLine = L"\"" + folder + L"\\ZanviSelector.exe\" " + arguments;
+        std::wstring commandLine = L"\"" + program + L"\" " + arguments;
         STARTUPINFOW startup = {};
         startup.cb = sizeof(startup);
         PROCESS_INFORMATION process = {};
@@ -35,12 +33,18 @@ public:
             CloseHandle(process.hThread);
         }
     }
-    ~SelectorProcess()
+    ~ChildProcess()
     {
         if (m_process && !Ended(0)) TerminateProcess(m_process.get(), 1);
     }
     bool Started() const { return m_process != nullptr; }
     bool Ended(DWORD waitMs) const { return WaitForSingleObject(m_process.get(), waitMs) == WAIT_OBJECT_0; }
+    DWORD ExitCode() const
+    {
+        DWORD code = STILL_ACTIVE;
+        GetExitCodeProcess(m_process.get(), &code);
+        return code;
+    }
 
 private:
     UniqueHandle m_process;
@@ -70,12 +74,14 @@ TEST_P(SelectorChain, ChoiceSavedInTheSelectorReachesResolverAndUpdate)
     Installation pc;
     ASSERT_TRUE(CopyInto(BinDir() + L"\\ZanviSelector.exe", pc.Folder()));
 
-    SelectorProcess selector(pc.Folder(), c.arguments);
+    ChildProcess selector(pc.Folder() + L"\\ZanviSelector.exe", c.arguments, pc.Folder());
     ASSERT_TRUE(selector.Started());
-    SelectorUser user;
-    ASSERT_TRUE(user.WaitForWindow(c.title, 30000));
-    ASSERT_TRUE(user.Pick(L"DEMO-01", c.link, 30000)) << Narrow(user.Selection());
-    ASSERT_TRUE(user.Save());
+    // The user picks DEMO-01's link and presses Save; the tool waits until the dialog has gone.
+    ChildProcess user(SimDir() + L"\\scripted_user.exe",
+                      L"\"" + std::wstring(c.title) + L"\" DEMO-01 " + c.link + L" save 60", pc.Folder());
+    ASSERT_TRUE(user.Started());
+    ASSERT_TRUE(user.Ended(90000));
+    EXPECT_EQ(0u, user.ExitCode());
     ASSERT_TRUE(selector.Ended(20000));
 
     HostRun show = pc.Host({L"show"});

@@ -9,6 +9,7 @@
 #include "discovery.h"
 #include "dnssd_steering.h"
 #include "resource.h"
+#include "selector_fixtures.h"
 #include "test_files.h"
 
 namespace {
@@ -19,23 +20,11 @@ Fn Bound(HMODULE hModule, const char* name)
     return reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(hModule, name)));
 }
 
-void ResetDiscovery()
-{
-    std::lock_guard<std::mutex> lock(g_TablesLock);
-    g_StopThreads = 0;
-    g_QueryActive = 0;
-    g_QueryRef = nullptr;
-    g_BrowseRef = nullptr;
-    g_IdleTicks = 0;
-    g_VciCount = g_ShownCount = 0;
-    g_PendingCount = 0;
-}
-
 }  // namespace
 
 SimulatedNetwork::SimulatedNetwork() : m_hSim(LoadLibraryW((TestDir() + L"\\dnssd.dll").c_str()))
 {
-    ResetDiscovery();
+    ResetDiscoveryState("");
     auto reset = Bound<PFN_ZanviDnssdReset>(m_hSim, "ZanviDnssdReset");
     if (reset) reset();
 }
@@ -45,7 +34,7 @@ SimulatedNetwork::~SimulatedNetwork()
     auto reset = Bound<PFN_ZanviDnssdReset>(m_hSim, "ZanviDnssdReset");
     if (reset) reset();
     if (m_hSim) FreeLibrary(m_hSim);
-    ResetDiscovery();
+    ResetDiscoveryState("");
 }
 
 void SimulatedNetwork::Announce(const char* serviceType, const std::vector<SimulatedVci>& vcis)

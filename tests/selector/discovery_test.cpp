@@ -21,26 +21,6 @@ const char kType[] = "_zeb_vci._tcp";
 const char kSuffix[] = "._zeb_vci._tcp.local";
 const DWORD kWaitMs = 5000;
 
-// What the dialog's constructor and a fresh process leave behind.
-void ResetDiscoveryState()
-{
-    std::lock_guard<std::mutex> lock(g_TablesLock);
-    g_StopThreads = 0;
-    g_QueryActive = 0;
-    g_QueryRef = nullptr;
-    g_BrowseRef = nullptr;
-    g_IdleTicks = 0;
-    g_VciCount = 0;
-    g_ShownCount = 0;
-    g_PendingCount = 0;
-    std::memset(g_VciNames, 0, sizeof(g_VciNames));
-    std::memset(g_VciLinks, 0, sizeof(g_VciLinks));
-    std::memset(g_ShownNames, 0, sizeof(g_ShownNames));
-    std::memset(g_ShownLinks, 0, sizeof(g_ShownLinks));
-    std::memset(g_PendingNames, 0, sizeof(g_PendingNames));
-    CopyCut(g_szServiceType, kType);
-}
-
 std::vector<std::string> Table(const char (*names)[kVciNameBytes], uint32_t count)
 {
     return std::vector<std::string>(names, names + count);
@@ -91,7 +71,7 @@ class DiscoveryTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ResetDiscoveryState();
+        ResetDiscoveryState(kType);
         // Our own reference keeps the stand-in and its network alive across ReleaseDnssd.
         m_sim = LoadLibraryW((TestDir() + L"\\dnssd.dll").c_str());
         ASSERT_NE(m_sim, nullptr);
@@ -306,7 +286,7 @@ TEST_F(DiscoveryTest, BrowseFailuresStopAllDiscovery)
         {"process-error browse -65563\n", nullptr},
     };
     for (const Case& c : cases) {
-        ResetDiscoveryState();
+        ResetDiscoveryState(kType);
         Load(std::string("instance DEMO-01 _zeb_vci._tcp\n") + c.fault);
         DebugOutputCapture capture;
         StartBrowse();
@@ -368,13 +348,13 @@ class TxtReplyTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        ResetDiscoveryState();
+        ResetDiscoveryState(kType);
         for (const char* name : {"DEMO-01", "A.B"}) {
             CopyCut(g_VciNames[g_VciCount], name);
             ++g_VciCount;
         }
     }
-    void TearDown() override { ResetDiscoveryState(); }
+    void TearDown() override { ResetDiscoveryState(kType); }
 };
 
 TEST_F(TxtReplyTest, LinkFlagsFollowTheRecordBytes)

@@ -132,6 +132,20 @@ TEST_F(SelectorDialogTest, PickingALinkChecksOnlyItsBoxAndShowsIt)
         EXPECT_EQ(BoxOf(hDlg), L"LAB-7 Ethernet");
         EXPECT_EQ(TreeLines(hTree).back(), L"  Ethernet [x]");
         EXPECT_EQ(TreeLines(hTree)[6], L"  Ethernet [ ]");
+
+        // Neither the space bar on a VCI's name nor a pick message with an item the tree does
+        // not hold changes the choice; a collapsed VCI's checked link is unchecked by a pick.
+        std::vector<std::wstring> labChecked = TreeLines(hTree);
+        PressSpaceOn(hTree, FindItem(hTree, L"DEMO-01", L""));
+        PostMessageW(hDlg, WM_APP, IDC_TREE, 0x5A5A5A5A);
+        Settle();
+        EXPECT_EQ(BoxOf(hDlg), L"LAB-7 Ethernet");
+        EXPECT_EQ(TreeLines(hTree), labChecked);
+        TreeView_Expand(hTree, FindItem(hTree, L"LAB-7", L""), TVE_COLLAPSE);
+        PressSpaceOn(hTree, FindItem(hTree, L"DEMO-01", L"USB"));
+        TreeView_Expand(hTree, FindItem(hTree, L"LAB-7", L""), TVE_EXPAND);
+        EXPECT_EQ(BoxOf(hDlg), L"DEMO-01 USB");
+        EXPECT_EQ(TreeLines(hTree).back(), L"  Ethernet [ ]");
     });
 }
 

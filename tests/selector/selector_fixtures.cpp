@@ -1,6 +1,11 @@
 #include "selector_fixtures.h"
 
 #include <atomic>
+#include <cstring>
+#include <mutex>
+
+#include "acp_text.h"
+#include "discovery.h"
 
 namespace {
 
@@ -167,4 +172,23 @@ ShellFoldersAt::~ShellFoldersAt()
 const std::vector<int>& ShellFoldersAt::Requests() const
 {
     return g_requests;
+}
+
+void ResetDiscoveryState(const char* serviceType)
+{
+    std::lock_guard<std::mutex> lock(g_TablesLock);
+    g_StopThreads = 0;
+    g_QueryActive = 0;
+    g_QueryRef = nullptr;
+    g_BrowseRef = nullptr;
+    g_IdleTicks = 0;
+    g_VciCount = 0;
+    g_ShownCount = 0;
+    g_PendingCount = 0;
+    std::memset(g_VciNames, 0, sizeof(g_VciNames));
+    std::memset(g_VciLinks, 0, sizeof(g_VciLinks));
+    std::memset(g_ShownNames, 0, sizeof(g_ShownNames));
+    std::memset(g_ShownLinks, 0, sizeof(g_ShownLinks));
+    std::memset(g_PendingNames, 0, sizeof(g_PendingNames));
+    CopyCut(g_szServiceType, serviceType);
 }

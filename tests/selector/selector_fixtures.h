@@ -94,3 +94,6 @@ public:
 private:
     ShellFolderApi m_previous;
 };
+
+// The discovery state as a fresh process has it, browsing for serviceType.
+void ResetDiscoveryState(const char* serviceType);
