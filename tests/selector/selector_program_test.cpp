@@ -5,12 +5,14 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "test_files.h"
 
 namespace {
 
 const wchar_t kBayStewardTitle[] = L"Zanvi Selector - Bay Steward";
+const wchar_t kCorvexTitle[] = L"Zanvi Selector - Corvex";
 const wchar_t kSettingsKey[] = L"Software\\Dravix\\Lumadesk\\User Preferences\\Settings";
 
 // A process started from a command line, ended (if still running) when the object goes.
@@ -71,6 +73,23 @@ BOOL CALLBACK CountTitled(HWND hWnd, LPARAM lParam)
     return TRUE;
 }
 
+BOOL CALLBACK CollectStaticText(HWND hWnd, LPARAM lParam)
+{
+    wchar_t className[32] = {}, text[512] = {};
+    GetClassNameW(hWnd, className, 32);
+    if (_wcsicmp(className, L"Static") == 0 && GetWindowTextW(hWnd, text, 512) > 0)
+        *reinterpret_cast<std::wstring*>(lParam) += text;
+    return TRUE;
+}
+
+// The text of a message box: what its static controls show.
+std::wstring MessageBoxText(HWND hBox)
+{
+    std::wstring text;
+    EnumChildWindows(hBox, CollectStaticText, reinterpret_cast<LPARAM>(&text));
+    return text;
+}
+
 TitledWindows FindDialogs(const wchar_t* title)
 {
     TitledWindows found = {title, 0, nullptr, 0};
@@ -109,12 +128,12 @@ protected:
     {
         return L"\"" + m_dir.File(L"ZanviSelector.exe") + L"\" " + arguments;
     }
-    // The first selector's dialog, once it is shown.
-    HWND WaitForDialog(DWORD processId)
+    // The process's one shown window of that title, once it is shown.
+    HWND WaitForDialog(DWORD processId, const wchar_t* title = kBayStewardTitle)
     {
         HWND hDlg = nullptr;
         for (DWORD start = GetTickCount(); GetTickCount() - start < 20000; Sleep(50)) {
-            TitledWindows found = FindDialogs(kBayStewardTitle);
+            TitledWindows found = FindDialogs(title);
             if (found.count == 1 && found.processId == processId) {
                 hDlg = found.last;
                 break;
@@ -134,7 +153,10 @@ TEST_F(SelectorProgramTest, SecondStartOfTheSameVariantRaisesTheFirstAndShowsNot
     ASSERT_TRUE(first.Started());
     HWND hDlg = WaitForDialog(first.Id());
     ASSERT_NE(hDlg, nullptr);
-    ShowWindow(hDlg, SW_MINIMIZE);
+    // A dialog still finishing its start-up may show itself again: minimise until it stays.
+    for (DWORD start = GetTickCount(); !IsIconic(hDlg) && GetTickCount() - start < 10000; Sleep(200))
+        ShowWindow(hDlg, SW_MINIMIZE);
+    Sleep(300);
     ASSERT_TRUE(IsIconic(hDlg));
 
     Process second(Selector(L"x=1&mode=2"));
@@ -152,6 +174,35 @@ TEST_F(SelectorProgramTest, SecondStartOfTheSameVariantRaisesTheFirstAndShowsNot
     EXPECT_NE(hThird, nullptr);
     if (hThird) PostMessageW(hThird, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     EXPECT_EQ(third.Wait(20000), 0u);
+}
+
+TEST_F(SelectorProgramTest, WithoutTheDnssdLibraryTheDialogOpensWithoutDiscovery)
+{
+    ASSERT_TRUE(DeleteFileW(m_dir.File(L"dnssd.dll").c_str()));
+    Process selector(Selector(L""));
+    ASSERT_TRUE(selector.Started());
+    // Two boxes without a caption: what failed, then the path tried.
+    std::vector<std::wstring> boxes;
+    for (int i = 0; i < 2; ++i) {
+        HWND hBox = WaitForDialog(selector.Id(), L"");
+        ASSERT_NE(hBox, nullptr) << i;
+        boxes.push_back(MessageBoxText(hBox));
+        PostMessageW(hBox, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        for (DWORD start = GetTickCount(); IsWindow(hBox) && GetTickCount() - start < 5000;)
+            Sleep(50);
+    }
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0], L"DLL dnssd did not load");
+    EXPECT_NE(boxes[1].find(L"dnssd.dll"), std::wstring::npos) << boxes[1];
+
+    // No INI check after a failed load: the dialog comes up with Save enabled and no error box.
+    HWND hDlg = WaitForDialog(selector.Id(), kCorvexTitle);
+    ASSERT_NE(hDlg, nullptr);
+    Sleep(500);
+    EXPECT_EQ(FindDialogs(L"Zanvi Selector").count, 0);
+    EXPECT_TRUE(IsWindowEnabled(GetDlgItem(hDlg, 107)));
+    PostMessageW(hDlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    EXPECT_EQ(selector.Wait(20000), 0u);
 }
 
 TEST_F(SelectorProgramTest, ScriptedUserPicksAListedLinkAndSaves)
