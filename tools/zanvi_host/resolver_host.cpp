@@ -105,8 +105,11 @@ int Resolve(const ResolverExports& exports, const std::string& text, unsigned ti
     {
         CConsoleProgress bar;
         outcome = PollUntilFinal(timeoutSeconds, [&] {
+            // Progress first: the Ready answer ends the run, and the resolver's timer then leaves -1.
+            int32_t progress = exports.progress();
+            int32_t progressMax = exports.progressMax();
             state = exports.updateState();
-            bar.Show(exports.progress(), exports.progressMax(), ResolverStateName(state));
+            bar.Show(progress, progressMax, ResolverStateName(state));
             return state == kStateReady || state == kStateError || state == kStateCanceled;
         });
     }

@@ -1,5 +1,6 @@
 // A stand-in for ZanviResolver.dll with the same exports, playing a scripted run:
-// Steps polls of Zanviresolver_UpdateState, then Final (ready, error or never).
+// Steps polls of Zanviresolver_Progress, then Final (ready, error or never). Like the plug-in,
+// the progress reads -1 once a Ready answer has ended the run.
 #include <windows.h>
 
 #include <cstdint>
@@ -54,20 +55,15 @@ FAKE_EXPORT int32_t Zanviresolver_Execute(const char* text, char* address, char*
 
 FAKE_EXPORT int32_t Zanviresolver_UpdateState()
 {
-    if (++g_polls < g_steps) {
-        g_progress = g_progressMax * g_polls / g_steps;
-    } else if (g_final == "ready") {
+    // As the plug-in does: Ready when the progress reached its maximum, Error at -1.
+    if (g_state == 3) return g_state;
+    if (g_progress == g_progressMax) {
         CopyText(g_address, 16, ScriptText(L"Address", L"10.1.2.3"));
         CopyText(g_port, 6, ScriptText(L"Port", L"58713"));
-        g_progress = g_progressMax;
         g_state = 3;
-        return g_state;
-    } else if (g_final == "error") {
-        g_progress = -1;
-        g_state = 5;
-        return g_state;
+    } else {
+        g_state = g_progress == -1 ? 5 : 2;
     }
-    g_state = 2;
     return g_state;
 }
 
@@ -85,5 +81,18 @@ FAKE_EXPORT int32_t Zanviresolver_Free()
 }
 
 FAKE_EXPORT int32_t Zanviresolver_ErrorState() { return g_state; }
-FAKE_EXPORT int32_t Zanviresolver_Progress() { return g_progress; }
+FAKE_EXPORT int32_t Zanviresolver_Progress()
+{
+    if (g_state == 3) return -1;  // the run's timer has ended
+    if (g_state == 4 || g_state == 5) return g_progress;
+    if (++g_polls < g_steps) {
+        g_progress = g_progressMax * g_polls / g_steps;
+    } else if (g_final == "ready") {
+        g_progress = g_progressMax;
+    } else if (g_final == "error") {
+        g_progress = -1;
+    }
+    return g_progress;
+}
+
 FAKE_EXPORT int32_t Zanviresolver_ProgressMax() { return g_progressMax; }
