@@ -42,6 +42,13 @@ protected:
     }
     Lines Calls(const std::string& entry) const { return m_standIn->Calls(entry); }
     // Waits (at most 10 s) until the worker has written its exit line.
+    // Waits (at most 10 s) until the worker reports US_Working.
+    bool WaitForWorking()
+    {
+        for (DWORD start = GetTickCount(); GetTickCount() - start < 10000; Sleep(5))
+            if (plugin.UpdateState() == 2) return true;
+        return false;
+    }
     bool WaitForWorkerExit()
     {
         for (DWORD start = GetTickCount(); GetTickCount() - start < 10000; Sleep(10))
@@ -205,6 +212,8 @@ TEST_F(PluginTest, UpdateWhileOneIsWorkingIsRefusedUntilItEnds)
 {
     Start(std::string(kWorld) + "pause DrxRtGetModuleIds 300\n");
     EXPECT_EQ(plugin.Run("FWUpdate"), 0);
+    // Once the worker works: a refusal before that would be overwritten by its first state.
+    ASSERT_TRUE(WaitForWorking());
     EXPECT_EQ(plugin.Run("FWUpdate"), -1);
     ExpectStates(5, 2);
     ASSERT_TRUE(WaitForWorkerExit());  // the refusal overwrote US_Working; the worker's states come later
