@@ -174,6 +174,8 @@ TEST_F(PluginTest, FullUpdateInLowerCaseRisesTo100)
     EXPECT_EQ(Calls("DrxRtConnect"), Lines{"4711 2"});
     EXPECT_EQ(Calls("DrxRtInstallVCIApp"), Lines{"1 zvci"});
     EXPECT_TRUE(log.Has("D:platform v2.1.0.15 compatible with 'zvci' app version 1.3.0.3? YES"));
+    // The worker writes its exit line just after its final state, which the polling saw.
+    ASSERT_TRUE(WaitForWorkerExit());
     EXPECT_TRUE(log.Has("I:FWUpdate::updateThread() - exiting\n\tUpdate state=3 [US_Ready]\n\tError state=0 [ES_NoError]"));
 
     // A finished update does not block the next one.
