@@ -5,50 +5,12 @@
 
 #include <windows.h>
 
-#include <memory>
-
+#include "child_process.h"
 #include "host_stage.h"
 #include "installation.h"
 #include "plugin_fixture.h"
 
 namespace {
-
-struct HandleCloser {
-    void operator()(HANDLE handle) const { CloseHandle(handle); }
-};
-using UniqueHandle = std::unique_ptr<void, HandleCloser>;
-
-// A program started with a command line in a folder; ended if a test leaves it running.
-class ChildProcess {
-public:
-    ChildProcess(const std::wstring& program, const std::wstring& arguments, const std::wstring& folder)
-    {
-        std::wstring commandLine = L"\"" + program + L"\" " + arguments;
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof(startup);
-        PROCESS_INFORMATION process = {};
-        if (CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(), &startup,
-                           &process)) {
-            m_process.reset(process.hProcess);
-            CloseHandle(process.hThread);
-        }
-    }
-    ~ChildProcess()
-    {
-        if (m_process && !Ended(0)) TerminateProcess(m_process.get(), 1);
-    }
-    bool Started() const { return m_process != nullptr; }
-    bool Ended(DWORD waitMs) const { return WaitForSingleObject(m_process.get(), waitMs) == WAIT_OBJECT_0; }
-    DWORD ExitCode() const
-    {
-        DWORD code = STILL_ACTIVE;
-        GetExitCodeProcess(m_process.get(), &code);
-        return code;
-    }
-
-private:
-    UniqueHandle m_process;
-};
 
 struct ChainCase {
     const wchar_t* arguments;  // the selector's command line
@@ -74,14 +36,13 @@ TEST_P(SelectorChain, ChoiceSavedInTheSelectorReachesResolverAndUpdate)
     Installation pc;
     ASSERT_TRUE(CopyInto(BinDir() + L"\\ZanviSelector.exe", pc.Folder()));
 
-    ChildProcess selector(pc.Folder() + L"\\ZanviSelector.exe", c.arguments, pc.Folder());
+    ChildProcess selector(L"\"" + pc.Folder() + L"\\ZanviSelector.exe\" " + c.arguments, pc.Folder());
     ASSERT_TRUE(selector.Started());
     // The user picks DEMO-01's link and presses Save; the tool waits until the dialog has gone.
-    ChildProcess user(SimDir() + L"\\scripted_user.exe",
-                      L"\"" + std::wstring(c.title) + L"\" DEMO-01 " + c.link + L" save 60", pc.Folder());
+    ChildProcess user(L"\"" + SimDir() + L"\\scripted_user.exe\" \"" + c.title + L"\" DEMO-01 " + c.link + L" save 60",
+                      pc.Folder());
     ASSERT_TRUE(user.Started());
-    ASSERT_TRUE(user.Ended(90000));
-    EXPECT_EQ(0u, user.ExitCode());
+    EXPECT_EQ(0u, user.Wait(90000));
     ASSERT_TRUE(selector.Ended(20000));
 
     HostRun show = pc.Host({L"show"});

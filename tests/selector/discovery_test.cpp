@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "acp_text.h"
+#include "child_process.h"
 #include "debug_capture.h"
 #include "dnssd_steering.h"
 #include "selector_fixtures.h"
@@ -427,11 +428,11 @@ class LoadDnssdTest : public ::testing::Test {
 protected:
     std::vector<std::string> RunProbe()
     {
-        CHandle probe = StartTestProgram(m_dir.File(L"selector_probe.exe"),
-                                         L"load-dnssd \"" + m_dir.File(L"result.txt") + L"\"");
-        EXPECT_TRUE(probe);
-        if (!probe) return {};
-        EXPECT_TRUE(WaitOrKill(probe, 20000));
+        ChildProcess probe(L"\"" + m_dir.File(L"selector_probe.exe") + L"\" load-dnssd \"" +
+                           m_dir.File(L"result.txt") + L"\"");
+        EXPECT_TRUE(probe.Started());
+        if (!probe.Started()) return {};
+        EXPECT_TRUE(probe.Ended(20000));
         std::vector<std::string> lines;
         std::string text = ReadWholeFile(m_dir.File(L"result.txt"));
         for (std::size_t start = 0, end; (end = text.find('\n', start)) != std::string::npos;

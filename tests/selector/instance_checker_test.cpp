@@ -12,6 +12,7 @@
 #include <system_error>
 #include <thread>
 
+#include "child_process.h"
 #include "main_window.h"
 #include "selector_app.h"
 #include "selector_fixtures.h"
@@ -137,21 +138,20 @@ public:
         : m_prefix(UniqueName(L"probe")), m_result(m_dir.File(L"result.txt")),
           m_locked(CreateEventW(nullptr, TRUE, FALSE, (m_prefix + L"_locked").c_str())),
           m_published(CreateEventW(nullptr, TRUE, FALSE, (m_prefix + L"_published").c_str())),
-          m_quit(CreateEventW(nullptr, TRUE, FALSE, (m_prefix + L"_quit").c_str()))
+          m_quit(CreateEventW(nullptr, TRUE, FALSE, (m_prefix + L"_quit").c_str())),
+          m_process(L"\"" + TestDir() + L"\\selector_probe.exe\" guard \"" + guardName + L"\" \"" +
+                    m_result + L"\" " + m_prefix + L" " + std::to_wstring(delayMs) +
+                    (minimise ? L" 1" : L" 0"))
     {
-        m_process = StartTestProgram(TestDir() + L"\\selector_probe.exe",
-                                     L"guard \"" + guardName + L"\" \"" + m_result + L"\" " +
-                                         m_prefix + L" " + std::to_wstring(delayMs) +
-                                         (minimise ? L" 1" : L" 0"));
     }
     ~Probe()
     {
-        if (!m_process) return;
+        // Asked to quit first; the child process ends it if it does not.
         SetEvent(m_quit.Get());
-        WaitOrKill(m_process, kWaitMs);
+        m_process.Ended(kWaitMs);
     }
 
-    bool Started() const { return static_cast<bool>(m_process); }
+    bool Started() const { return m_process.Started(); }
     bool WaitLocked() const { return WaitForSingleObject(m_locked.Get(), kWaitMs) == WAIT_OBJECT_0; }
     bool WaitPublished() const
     {
@@ -159,7 +159,7 @@ public:
     }
     bool HasPublished() const { return WaitForSingleObject(m_published.Get(), 0) == WAIT_OBJECT_0; }
     // Waits up to ms for the probe to end.
-    bool Ended(DWORD ms) const { return WaitForSingleObject(m_process.Get(), ms) == WAIT_OBJECT_0; }
+    bool Ended(DWORD ms) const { return m_process.Ended(ms); }
     bool Quit()
     {
         SetEvent(m_quit.Get());
@@ -188,7 +188,7 @@ private:
     std::wstring m_prefix;
     std::wstring m_result;
     CHandle m_locked, m_published, m_quit;
-    CHandle m_process;
+    ChildProcess m_process;
 };
 
 TEST(InstanceGuardProcessTest, SecondStartRestoresAndReturnsTheFirstsWindow)

@@ -50,27 +50,6 @@ bool KeyExists(HKEY parent, const std::wstring& subKey)
 
 }  // namespace
 
-CHandle StartTestProgram(const std::wstring& program, const std::wstring& arguments)
-{
-    std::wstring command = L"\"" + program + L"\" " + arguments;
-    STARTUPINFOW si = {};
-    si.cb = sizeof(si);
-    PROCESS_INFORMATION pi = {};
-    if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si,
-                        &pi))
-        return CHandle();
-    CloseHandle(pi.hThread);
-    return CHandle(pi.hProcess);
-}
-
-bool WaitOrKill(const CHandle& process, DWORD ms)
-{
-    if (WaitForSingleObject(process.Get(), ms) == WAIT_OBJECT_0) return true;
-    TerminateProcess(process.Get(), 1);
-    WaitForSingleObject(process.Get(), ms);
-    return false;
-}
-
 TestRegistryKey::TestRegistryKey()
 {
     static std::atomic<unsigned> counter{0};

@@ -12,12 +12,6 @@
 #include "message_box.h"
 #include "shell_folders.h"
 
-// Starts a program of the tests' folder with the given arguments. Nothing is inherited: a
-// child must not hold the test's output pipe open. Null when it cannot be started.
-CHandle StartTestProgram(const std::wstring& program, const std::wstring& arguments);
-// Waits up to ms for a process to end; kills it (it is ours) when it does not.
-bool WaitOrKill(const CHandle& process, DWORD ms);
-
 // A fresh key HKEY_CURRENT_USER\Software\ZanviTest\<unique>, deleted with everything in it.
 class TestRegistryKey {
 public:

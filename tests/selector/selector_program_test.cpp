@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "child_process.h"
 #include "test_files.h"
 
 namespace {
@@ -14,44 +15,6 @@ namespace {
 const wchar_t kBayStewardTitle[] = L"Zanvi Selector - Bay Steward";
 const wchar_t kCorvexTitle[] = L"Zanvi Selector - Corvex";
 const wchar_t kSettingsKey[] = L"Software\\Dravix\\Lumadesk\\User Preferences\\Settings";
-
-// A process started from a command line, ended (if still running) when the object goes.
-class Process {
-public:
-    explicit Process(std::wstring commandLine)
-    {
-        STARTUPINFOW si = {};
-        si.cb = sizeof(si);
-        if (CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                           &si, &m_pi))
-            CloseHandle(m_pi.hThread);
-    }
-    ~Process()
-    {
-        if (!m_pi.hProcess) return;
-        if (WaitForSingleObject(m_pi.hProcess, 0) == WAIT_TIMEOUT) {
-            TerminateProcess(m_pi.hProcess, 99);
-            WaitForSingleObject(m_pi.hProcess, 5000);
-        }
-        CloseHandle(m_pi.hProcess);
-    }
-    Process(const Process&) = delete;
-    Process& operator=(const Process&) = delete;
-
-    bool Started() const { return m_pi.hProcess != nullptr; }
-    DWORD Id() const { return m_pi.dwProcessId; }
-    // The exit code, or STILL_ACTIVE when it did not end within ms.
-    DWORD Wait(DWORD ms) const
-    {
-        DWORD code = STILL_ACTIVE;
-        if (WaitForSingleObject(m_pi.hProcess, ms) == WAIT_OBJECT_0)
-            GetExitCodeProcess(m_pi.hProcess, &code);
-        return code;
-    }
-
-private:
-    PROCESS_INFORMATION m_pi = {};
-};
 
 struct TitledWindows {
     const wchar_t* title;
@@ -149,7 +112,7 @@ protected:
 
 TEST_F(SelectorProgramTest, SecondStartOfTheSameVariantRaisesTheFirstAndShowsNothing)
 {
-    Process first(Selector(L"mode=2"));
+    ChildProcess first(Selector(L"mode=2"));
     ASSERT_TRUE(first.Started());
     HWND hDlg = WaitForDialog(first.Id());
     ASSERT_NE(hDlg, nullptr);
@@ -159,7 +122,7 @@ TEST_F(SelectorProgramTest, SecondStartOfTheSameVariantRaisesTheFirstAndShowsNot
     Sleep(300);
     ASSERT_TRUE(IsIconic(hDlg));
 
-    Process second(Selector(L"x=1&mode=2"));
+    ChildProcess second(Selector(L"x=1&mode=2"));
     ASSERT_TRUE(second.Started());
     EXPECT_EQ(second.Wait(20000), 0u);
     EXPECT_EQ(FindDialogs(kBayStewardTitle).count, 1);
@@ -169,7 +132,7 @@ TEST_F(SelectorProgramTest, SecondStartOfTheSameVariantRaisesTheFirstAndShowsNot
     EXPECT_EQ(first.Wait(20000), 0u);
 
     // With the first one gone, a new start is a first instance again.
-    Process third(Selector(L"mode=2"));
+    ChildProcess third(Selector(L"mode=2"));
     HWND hThird = WaitForDialog(third.Id());
     EXPECT_NE(hThird, nullptr);
     if (hThird) PostMessageW(hThird, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
@@ -179,7 +142,7 @@ TEST_F(SelectorProgramTest, SecondStartOfTheSameVariantRaisesTheFirstAndShowsNot
 TEST_F(SelectorProgramTest, WithoutTheDnssdLibraryTheDialogOpensWithoutDiscovery)
 {
     ASSERT_TRUE(DeleteFileW(m_dir.File(L"dnssd.dll").c_str()));
-    Process selector(Selector(L""));
+    ChildProcess selector(Selector(L""));
     ASSERT_TRUE(selector.Started());
     // Two boxes without a caption: what failed, then the path tried.
     std::vector<std::wstring> boxes;
@@ -207,9 +170,9 @@ TEST_F(SelectorProgramTest, WithoutTheDnssdLibraryTheDialogOpensWithoutDiscovery
 
 TEST_F(SelectorProgramTest, ScriptedUserPicksAListedLinkAndSaves)
 {
-    Process selector(Selector(L"mode=2"));
+    ChildProcess selector(Selector(L"mode=2"));
     ASSERT_TRUE(selector.Started());
-    Process user(L"\"" + SimDir() + L"\\scripted_user.exe\" \"" + kBayStewardTitle +
+    ChildProcess user(L"\"" + SimDir() + L"\\scripted_user.exe\" \"" + kBayStewardTitle +
                  L"\" DEMO-01 WiFi save 30");
     ASSERT_TRUE(user.Started());
     EXPECT_EQ(user.Wait(60000), 0u);

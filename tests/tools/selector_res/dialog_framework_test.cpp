@@ -11,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include "child_process.h"
 #include "debug_capture.h"
 #include "dialog_app.h"
 #include "dialog_base.h"
@@ -357,16 +358,9 @@ TEST(DialogAppTest, EntryPointHandsTheCommandLineToTheApplicationObject)
     ASSERT_TRUE(CopyInto(TestDir() + L"\\dialog_app_probe.exe", folder));
 
     std::wstring command = L"\"" + folder + L"\\dialog_app_probe.exe\"  mode=2&x=1";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    ASSERT_TRUE(CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process));
-    CloseHandle(process.hThread);
-    DWORD code = 0;
-    EXPECT_EQ(WaitForSingleObject(process.hProcess, 30000), WAIT_OBJECT_0);
-    GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hProcess);
-    EXPECT_EQ(code, 3u);
+    ChildProcess probe(command);
+    ASSERT_TRUE(probe.Started());
+    EXPECT_EQ(probe.Wait(30000), 3u);
     EXPECT_EQ(ReadWholeFile(folder + L"\\dialog_app_probe.cmdline"), "mode=2&x=1");
 }
 
