@@ -1,5 +1,7 @@
 #include "drx_rt_loader.h"
 
+#include "proc_address.h"
+
 HMODULE CDrxRtLoader::m_hLibrary = nullptr;
 
 #define DRXRT_DEFINE(name, type) type CDrxRtLoader::m_fn##name = nullptr;
@@ -8,13 +10,12 @@ DRXRT_ENTRY_POINTS(DRXRT_DEFINE)
 
 namespace {
 
-// Binds one entry point; the cast from FARPROC is how GetProcAddress results are typed.
+// Binds one entry point.
 template <class Fn>
 bool Bind(HMODULE module, const char* name, Fn& target)
 {
-    FARPROC proc = GetProcAddress(module, name);
-    target = reinterpret_cast<Fn>(reinterpret_cast<void*>(proc));
-    return proc != nullptr;
+    target = ProcAddress<Fn>(module, name);
+    return target != nullptr;
 }
 
 }  // namespace

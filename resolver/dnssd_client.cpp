@@ -8,6 +8,7 @@
 #include "library_thread.h"
 #include "log.h"
 #include "network_adapters.h"
+#include "proc_address.h"
 #include "run_state.h"
 
 std::atomic<PFN_DNSServiceGetAddrInfo> gDNSServiceGetAddrInfo{nullptr};
@@ -39,7 +40,7 @@ constexpr std::size_t kPortBytes = 6;
 template <class Fn>
 void Bind(HMODULE module, const char* name, std::atomic<Fn>& slot)
 {
-    slot = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, name)));
+    slot = ProcAddress<Fn>(module, name);
 }
 
 // Winsock for the event loop's select, whatever the DNS-SD library did.

@@ -6,6 +6,7 @@
 
 #include "ansi_text.h"
 #include "log.h"
+#include "proc_address.h"
 #include "run_state.h"
 
 std::vector<NetworkAdapter> g_Adapters;
@@ -22,9 +23,7 @@ constexpr DWORD kNameValueBytes = 1024;
 
 GetAdaptersInfoFn RealFindGetAdaptersInfo(HMODULE iphlpapi)
 {
-    if (!iphlpapi) return nullptr;
-    return reinterpret_cast<GetAdaptersInfoFn>(
-        reinterpret_cast<void*>(GetProcAddress(iphlpapi, "GetAdaptersInfo")));
+    return ProcAddress<GetAdaptersInfoFn>(iphlpapi, "GetAdaptersInfo");
 }
 
 const AdapterPlatform kReal{RealFindGetAdaptersInfo};

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "log.h"
+#include "proc_address.h"
 
 namespace {
 
@@ -17,10 +18,7 @@ BOOL RealGetVersionEx(OSVERSIONINFOEXW* info)
 void RealGetNativeSystemInfo(SYSTEM_INFO* info)
 {
     using Fn = void(WINAPI*)(SYSTEM_INFO*);
-    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    auto native = kernel ? reinterpret_cast<Fn>(
-                               reinterpret_cast<void*>(GetProcAddress(kernel, "GetNativeSystemInfo")))
-                         : nullptr;
+    auto native = ProcAddress<Fn>(GetModuleHandleW(L"kernel32.dll"), "GetNativeSystemInfo");
     if (native)
         native(info);
     else
@@ -30,10 +28,7 @@ void RealGetNativeSystemInfo(SYSTEM_INFO* info)
 BOOL RealGetProductInfo(DWORD major, DWORD minor, DWORD spMajor, DWORD spMinor, DWORD* edition)
 {
     using Fn = BOOL(WINAPI*)(DWORD, DWORD, DWORD, DWORD, PDWORD);
-    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    auto fn = kernel ? reinterpret_cast<Fn>(
-                           reinterpret_cast<void*>(GetProcAddress(kernel, "GetProductInfo")))
-                     : nullptr;
+    auto fn = ProcAddress<Fn>(GetModuleHandleW(L"kernel32.dll"), "GetProductInfo");
     return fn ? fn(major, minor, spMajor, spMinor, edition) : FALSE;
 }
 

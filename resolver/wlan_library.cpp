@@ -1,5 +1,7 @@
 #include "wlan_library.h"
 
+#include "proc_address.h"
+
 const WlanCalls* g_pWlanCallsOverride = nullptr;
 
 namespace {
@@ -19,8 +21,8 @@ DWORD WINAPI MissingReasonText(DWORD, DWORD, PWCHAR, PVOID) { return ERROR_NOT_S
 template <class Fn>
 void Bind(HMODULE module, const char* name, Fn& slot, Fn missing)
 {
-    FARPROC proc = module ? GetProcAddress(module, name) : nullptr;
-    slot = proc ? reinterpret_cast<Fn>(reinterpret_cast<void*>(proc)) : missing;
+    Fn proc = ProcAddress<Fn>(module, name);
+    slot = proc ? proc : missing;
 }
 
 constexpr DWORD kClientVersion = 2;

@@ -11,6 +11,7 @@
 #include "handle.h"
 #include "log.h"
 #include "message_box.h"
+#include "proc_address.h"
 
 HMODULE g_hDnssd = nullptr;
 char g_szServiceType[100] = "";
@@ -65,16 +66,15 @@ std::atomic<DNSServiceRef> g_answeredQuery{nullptr};
 template <typename Fn>
 bool Bind(Fn& fn, const char* name)
 {
-    fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(g_hDnssd, name)));
+    fn = ProcAddress<Fn>(g_hDnssd, name);
     return fn != nullptr;
 }
 
 void NameThread(const wchar_t* name)
 {
     using SetDescriptionFn = HRESULT(WINAPI*)(HANDLE, PCWSTR);
-    HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-    auto setDescription = reinterpret_cast<SetDescriptionFn>(
-        reinterpret_cast<void*>(kernel ? GetProcAddress(kernel, "SetThreadDescription") : nullptr));
+    auto setDescription =
+        ProcAddress<SetDescriptionFn>(GetModuleHandleW(L"kernel32.dll"), "SetThreadDescription");
     if (setDescription) setDescription(GetCurrentThread(), name);
 }
 
