@@ -18,6 +18,9 @@ i686 x86_64: setup
 
 $(addprefix build-,$(TARGETS)): build-%:
 	@echo "[build] $*"
+	@# A build folder configured with another compiler (thread model) is started afresh.
+	@if [ -f build/$*/CMakeCache.txt ] && ! grep -q 'CMAKE_CXX_COMPILER:.*-g++-win32$$' build/$*/CMakeCache.txt; then \
+	    rm -rf build/$*; fi
 	@# Configured every time: optional folders that appear later are found by if(EXISTS).
 	@if [ -f build/$*/CMakeCache.txt ]; then cmake -S . -B build/$* >/dev/null; \
 	 else cmake -S . -B build/$* -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) \

@@ -2,8 +2,11 @@
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR ${ZANVI_TARGET})
 set(_triple ${ZANVI_TARGET}-w64-mingw32)
-set(CMAKE_C_COMPILER   ${_triple}-gcc-posix)
-set(CMAKE_CXX_COMPILER ${_triple}-g++-posix)
+# The win32 thread model: its runtime uses the Win32 primitives directly. The posix model's
+# statically linked thread runtime leaves a TLS index, a thread handle and an event behind on
+# every load of a library that uses the C++ runtime on the host's thread, until the host aborts.
+set(CMAKE_C_COMPILER   ${_triple}-gcc-win32)
+set(CMAKE_CXX_COMPILER ${_triple}-g++-win32)
 set(CMAKE_RC_COMPILER  ${_triple}-windres)
 set(CMAKE_FIND_ROOT_PATH /usr/${_triple})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)

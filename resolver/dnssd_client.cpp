@@ -24,7 +24,7 @@ char g_szHostTarget[200];
 
 std::vector<ResolveReply> g_ResolveReplies;
 std::vector<AddrInfoReply> g_AddrInfoReplies;
-std::mutex g_RepliesLock;
+CMutex g_RepliesLock;
 
 namespace {
 
@@ -93,7 +93,7 @@ void Save(const char* hostTarget, uint16_t port, uint32_t interfaceIndex)
     reply.port = port;
     reply.interfaceIndex = interfaceIndex;
     {
-        std::lock_guard<std::mutex> lock(g_RepliesLock);
+        std::lock_guard<CMutex> lock(g_RepliesLock);
         g_ResolveReplies.push_back(reply);
     }
     if (HANDLE done = g_hResolveDone) SetEvent(done);
@@ -144,7 +144,7 @@ void Unload_DNSSD_Library()
 
 void ClearReplies()
 {
-    std::lock_guard<std::mutex> lock(g_RepliesLock);
+    std::lock_guard<CMutex> lock(g_RepliesLock);
     g_ResolveReplies.clear();
     g_AddrInfoReplies.clear();
 }
@@ -183,7 +183,7 @@ bool GoGetAddressInfo()
     ResolveReply first{};
     bool haveReply = false;
     {
-        std::lock_guard<std::mutex> lock(g_RepliesLock);
+        std::lock_guard<CMutex> lock(g_RepliesLock);
         haveReply = !g_ResolveReplies.empty();
         if (haveReply) first = g_ResolveReplies.front();
     }
@@ -206,7 +206,7 @@ bool GoGetAddressInfo()
 
     bool delivered = false;
     {
-        std::lock_guard<std::mutex> lock(g_RepliesLock);
+        std::lock_guard<CMutex> lock(g_RepliesLock);
         if (!g_AddrInfoReplies.empty()) {
             if (char* address = g_pzIpAddress)
                 StringCchCopyA(address, kIpAddressBytes, g_AddrInfoReplies.front().address);
@@ -303,7 +303,7 @@ void DNSSD_API addrinfo_reply(DNSServiceRef, DNSServiceFlags flags, uint32_t int
         reply.interfaceIndex = interfaceIndex;
         StringCchCopyA(reply.address, sizeof(reply.address), ipv4.c_str());
         {
-            std::lock_guard<std::mutex> lock(g_RepliesLock);
+            std::lock_guard<CMutex> lock(g_RepliesLock);
             g_AddrInfoReplies.push_back(reply);
         }
         WriteLog(L"D:", L"addrinfo_reply(): got ipaddress:%hs", ipv4.c_str());

@@ -6,11 +6,11 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "dns_sd_api.h"
+#include "win32_sync.h"
 
 struct ResolveReply {
     char hostTarget[100];
@@ -38,7 +38,7 @@ extern char g_szHostTarget[200];
 // Appended by the callbacks on the event-loop thread, read by the phases: under g_RepliesLock.
 extern std::vector<ResolveReply> g_ResolveReplies;
 extern std::vector<AddrInfoReply> g_AddrInfoReplies;
-extern std::mutex g_RepliesLock;
+extern CMutex g_RepliesLock;
 
 // 0 when dnssd.dll beside this library and the IP helper library were loaded, 1 otherwise.
 int Load_DNSSD_Library();

@@ -10,7 +10,7 @@
 #include "run_state.h"
 
 std::vector<NetworkAdapter> g_Adapters;
-std::mutex g_AdaptersLock;
+CMutex g_AdaptersLock;
 std::atomic<HMODULE> g_hIphlpapi{nullptr};
 
 namespace {
@@ -78,7 +78,7 @@ bool AdapterRecords::Read(HMODULE iphlpapi)
 void GetNetworkInterfaces()
 {
     {
-        std::lock_guard<std::mutex> lock(g_AdaptersLock);
+        std::lock_guard<CMutex> lock(g_AdaptersLock);
         g_Adapters.clear();
     }
     AdapterRecords records;
@@ -98,14 +98,14 @@ void GetNetworkInterfaces()
         adapter.index = static_cast<int32_t>(p->Index);
         adapters.push_back(adapter);
     }
-    std::lock_guard<std::mutex> lock(g_AdaptersLock);
+    std::lock_guard<CMutex> lock(g_AdaptersLock);
     g_Adapters.swap(adapters);
 }
 
 int32_t FindUSBInterface()
 {
     static const wchar_t* const kMarks[] = {L"rndis", L"RNDIS", L"ORBAL", L"orbal", L"Remote NDIS"};
-    std::lock_guard<std::mutex> lock(g_AdaptersLock);
+    std::lock_guard<CMutex> lock(g_AdaptersLock);
     for (const NetworkAdapter& adapter : g_Adapters) {
         for (const wchar_t* mark : kMarks) {
             if (Contains(adapter.description, mark)) {
@@ -120,7 +120,7 @@ int32_t FindUSBInterface()
 
 int32_t LookupAdapterType(int32_t index)
 {
-    std::lock_guard<std::mutex> lock(g_AdaptersLock);
+    std::lock_guard<CMutex> lock(g_AdaptersLock);
     for (const NetworkAdapter& adapter : g_Adapters)
         if (adapter.index == index) return adapter.type;
     return -1;

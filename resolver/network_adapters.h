@@ -7,9 +7,10 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 #include <string>
 #include <vector>
+
+#include "win32_sync.h"
 
 struct NetworkAdapter {
     std::wstring name;          // interface GUID in braces (dongle survey only)
@@ -24,7 +25,7 @@ constexpr int32_t kAdapterTypeEthernet = 6;
 
 // The last survey of GetNetworkInterfaces, in the platform's order; read under g_AdaptersLock.
 extern std::vector<NetworkAdapter> g_Adapters;
-extern std::mutex g_AdaptersLock;
+extern CMutex g_AdaptersLock;
 // The IP helper library loaded at initialisation; no adapter is found while it is null.
 extern std::atomic<HMODULE> g_hIphlpapi;
 

@@ -148,7 +148,7 @@ void MainThread()
     if (g_StopFlag) return;
     bool anyReply = false;
     {
-        std::lock_guard<std::mutex> lock(g_RepliesLock);
+        std::lock_guard<CMutex> lock(g_RepliesLock);
         anyReply = !g_ResolveReplies.empty();
     }
     if (resolved || anyReply) {

@@ -9,8 +9,13 @@ SRC_FILES=(win32/thread.cpp win32/tss_pe.cpp win32/thread_primitives.cpp future.
 say() { printf '[boost] %s\n' "$*"; }
 die() { printf '[boost] ERROR: %s\n' "$*" >&2; exit 1; }
 
+# The compiler a cached library was built with; another one means building again.
+COMPILER_TAG="g++-win32"
 all_built=1
-for t in i686 x86_64; do [ -f "$CACHE/$t/libboost_thread.a" ] || all_built=0; done
+for t in i686 x86_64; do
+    [ -f "$CACHE/$t/libboost_thread.a" ] && [ "$(cat "$CACHE/$t/compiler" 2>/dev/null)" = "$COMPILER_TAG" ] \
+        || all_built=0
+done
 if [ "$all_built" = 1 ] && [ -e "$CACHE/include/boost" ]; then
     say "cached in $CACHE"
     exit 0
@@ -49,8 +54,8 @@ fi
 
 for t in i686 x86_64; do
     out="$CACHE/$t"
-    [ -f "$out/libboost_thread.a" ] && continue
-    cxx="$t-w64-mingw32-g++-posix"
+    [ -f "$out/libboost_thread.a" ] && [ "$(cat "$out/compiler" 2>/dev/null)" = "$COMPILER_TAG" ] && continue
+    cxx="$t-w64-mingw32-$COMPILER_TAG"
     command -v "$cxx" >/dev/null || die "$cxx missing (mingw-w64)"
     rm -rf "$out/obj" && mkdir -p "$out/obj"
     say "compiling Boost.Thread for $t"
@@ -62,7 +67,9 @@ for t in i686 x86_64; do
             -c "$CACHE/src/libs/thread/src/$f" -o "$o" || die "compiling $f for $t failed"
         objs+=("$o")
     done
+    rm -f "$out/libboost_thread.a"
     "$t-w64-mingw32-ar" rcs "$out/libboost_thread.a" "${objs[@]}"
+    echo "$COMPILER_TAG" > "$out/compiler"
     rm -rf "$out/obj"
 done
 say "built into $CACHE"

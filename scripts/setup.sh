@@ -7,7 +7,7 @@ ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 say() { printf '[setup] %s\n' "$*"; }
 die() { printf '[setup] ERROR: %s\n' "$*" >&2; exit 1; }
 
-PACKAGES=(mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix cmake ninja-build
+PACKAGES=(mingw-w64 g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 cmake ninja-build
           wine64 xvfb xauth libboost-dev googletest dpkg-dev xdotool imagemagick)
 
 missing=()

@@ -20,7 +20,7 @@ std::atomic<DNSServiceRef> g_QueryRef{nullptr};
 std::atomic<int32_t> g_StopThreads{0};
 std::atomic<int32_t> g_QueryActive{0};
 
-std::mutex g_TablesLock;
+CMutex g_TablesLock;
 int32_t g_IdleTicks = 0;
 uint32_t g_VciCount = 0;
 char g_VciNames[MAX_VCIS][kVciNameBytes] = {};
@@ -209,7 +209,7 @@ void DNSSD_API BrowseReply(DNSServiceRef, DNSServiceFlags flags, uint32_t,
     char name[kVciNameBytes];
     CopyCut(name, serviceName);
 
-    std::lock_guard<std::mutex> lock(g_TablesLock);
+    std::lock_guard<CMutex> lock(g_TablesLock);
     int count = static_cast<int>(g_VciCount);
     int index = FindName(g_VciNames, count, name);
     if (flags & kDNSServiceFlagsAdd) {
@@ -291,7 +291,7 @@ void ParseLinkFlags(const char* fullName, const unsigned char* data, uint16_t le
     while (data && end < length && data[end] != 0) ++end;
     auto isTrue = [&](std::size_t i) { return i < end && data[i] == 't'; };
 
-    std::lock_guard<std::mutex> lock(g_TablesLock);
+    std::lock_guard<CMutex> lock(g_TablesLock);
     int index = FindName(g_VciNames, static_cast<int>(g_VciCount), name);
     if (index < 0) return;
     VciLinks& links = g_VciLinks[index];
@@ -305,7 +305,7 @@ void ParseLinkFlags(const char* fullName, const unsigned char* data, uint16_t le
 
 bool SnapshotChanged()
 {
-    std::lock_guard<std::mutex> lock(g_TablesLock);
+    std::lock_guard<CMutex> lock(g_TablesLock);
     bool changed = g_VciCount != g_ShownCount;
     for (uint32_t i = 0; !changed && i < g_VciCount; ++i)
         changed = std::strcmp(g_VciNames[i], g_ShownNames[i]) != 0 ||
@@ -323,7 +323,7 @@ void ScheduleTxtQuery(const char* domainSuffix)
 {
     std::string fullName;
     {
-        std::lock_guard<std::mutex> lock(g_TablesLock);
+        std::lock_guard<CMutex> lock(g_TablesLock);
         if (g_PendingCount == 0) {
             if (++g_IdleTicks >= kRequeueTicks) {
                 for (uint32_t i = 0; i < g_VciCount && g_PendingCount < MAX_VCIS; ++i)

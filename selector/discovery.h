@@ -7,9 +7,9 @@
 
 #include <atomic>
 #include <cstdint>
-#include <mutex>
 
 #include "dns_sd_api.h"
+#include "win32_sync.h"
 
 constexpr int MAX_VCIS = 20;
 constexpr int kVciNameBytes = 100;
@@ -35,7 +35,7 @@ extern std::atomic<int32_t> g_QueryActive;
 // holds g_TablesLock, except the g_Shown* copy, which only the user-interface thread touches.
 // The tree is drawn from the g_Shown* copy: it equals the current tables as of the last
 // SnapshotChanged that answered true, and no worker thread can change it meanwhile.
-extern std::mutex g_TablesLock;
+extern CMutex g_TablesLock;
 extern int32_t g_IdleTicks;
 extern uint32_t g_VciCount;
 extern char g_VciNames[MAX_VCIS][kVciNameBytes];

@@ -7,12 +7,12 @@
 #include <cstdint>
 #include <deque>
 #include <map>
-#include <mutex>
 #include <string>
 
 #include "dns_sd_api.h"
 #include "loopback_pair.h"
 #include "scenario.h"
+#include "win32_sync.h"
 
 namespace dnssd_sim {
 
@@ -65,7 +65,7 @@ struct _DNSServiceRef_t {
     std::atomic<bool> dead{false};
     // Held while replies are delivered; deallocation waits for a callback in progress on
     // another thread, and a callback may deallocate its own reference.
-    std::recursive_mutex delivery;
+    CRecursiveMutex delivery;
 
     bool Wants(uint32_t index) const { return interfaceIndex == 0 || interfaceIndex == index; }
 };

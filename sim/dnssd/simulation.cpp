@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstring>
 
 #include "dns_names.h"
@@ -218,7 +217,7 @@ void CSimulation::RunClock()
             m_clockCv.wait(lock);
         } else {
             uint64_t now = Now();
-            m_clockCv.wait_for(lock, std::chrono::milliseconds(next > now ? next - now : 0));
+            m_clockCv.wait_for(lock, static_cast<DWORD>(next > now ? std::min<uint64_t>(next - now, 60000) : 0));
         }
     }
     m_clockRunning = false;
@@ -460,13 +459,13 @@ DNSServiceErrorType CSimulation::ProcessResult(DNSServiceRef ref)
         int32_t code = 0;
         if (TakeInjection(op->call, Fault::ProcessError, code))
             return code;
-        m_replyCv.wait_for(lock, std::chrono::milliseconds(kBlockingCapMs),
+        m_replyCv.wait_for(lock, kBlockingCapMs,
             [&] { return op->dead.load() || op->bytesSignalled > 0; });
         if (op->dead)
             return kDNSServiceErr_BadReference;
     }
 
-    std::lock_guard<std::recursive_mutex> delivering(op->delivery);
+    std::lock_guard<CRecursiveMutex> delivering(op->delivery);
     std::deque<Reply> batch;
     unsigned bytes = 0;
     {
@@ -522,7 +521,7 @@ void CSimulation::Deallocate(DNSServiceRef ref)
     if (!op)
         return;
     // Waits for a callback running on another thread; from inside a callback it is ours.
-    std::lock_guard<std::recursive_mutex> delivering(op->delivery);
+    std::lock_guard<CRecursiveMutex> delivering(op->delivery);
     {
         Lock lock(m_mutex);
         if (m_refs.erase(ref) == 0)

@@ -3,17 +3,16 @@
 // due. Callbacks run only inside ProcessResult, on the caller's thread, outside the lock.
 #pragma once
 
-#include <condition_variable>
 #include <cstdint>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "dnssd_steering.h"
 #include "scenario.h"
 #include "service_ref.h"
+#include "win32_sync.h"
 
 namespace dnssd_sim {
 
@@ -44,7 +43,7 @@ public:
     void RunClock();  // body of the clock thread
 
 private:
-    using Lock = std::unique_lock<std::mutex>;
+    using Lock = std::unique_lock<CMutex>;
     using OpPtr = std::shared_ptr<_DNSServiceRef_t>;
 
     CSimulation() = default;
@@ -72,9 +71,9 @@ private:
     void ChangeTxt(Instance& inst, const std::string& rdata);
     void Deliver(_DNSServiceRef_t& op, const Reply& reply);
 
-    std::mutex m_mutex;
-    std::condition_variable m_replyCv;  // a reference got replies or was deallocated
-    std::condition_variable m_clockCv;  // something new to schedule
+    CMutex m_mutex;
+    CConditionVariable m_replyCv;  // a reference got replies or was deallocated
+    CConditionVariable m_clockCv;  // something new to schedule
     bool m_loaded = false;
     bool m_clockRunning = false;
     std::string m_loadError;  // the scenario in force failed to load: the daemon is "down"

@@ -75,7 +75,7 @@ DWORD WINAPI RaiseEventThread(void* param)
 #define ENTER(args)                                                          \
     SimRuntime& rt = SimRuntime::Get();                                      \
     if (DrxRtResult injected = rt.Enter(__func__, args)) return injected;   \
-    std::lock_guard<std::mutex> lock(rt.Lock());                             \
+    std::lock_guard<CMutex> lock(rt.Lock());                             \
     if (!rt.Constructed()) return DRX_RT_ERR_NOT_CONSTRUCTED;
 
 }  // namespace

@@ -68,7 +68,7 @@ DrxRtResult SimRuntime::Construct()
         OutputDebugStringA(("drx_runtime: bad scenario " + path + " " + error + "\n").c_str());
         return DRX_RT_ERR_INVALID_ARGUMENT;
     }
-    std::lock_guard<std::mutex> lock(m_lock);
+    std::lock_guard<CMutex> lock(m_lock);
     m_scenario = scenario;
     m_calls.clear();
     m_journal.clear();
@@ -82,7 +82,7 @@ DrxRtResult SimRuntime::Construct()
 DrxRtResult SimRuntime::Destruct()
 {
     WaitForInstalls();
-    std::lock_guard<std::mutex> lock(m_lock);
+    std::lock_guard<CMutex> lock(m_lock);
     m_constructed = false;
     m_connections.clear();
     m_registrations.clear();
@@ -93,13 +93,13 @@ DrxRtResult SimRuntime::Enter(const char* entry, const std::string& args)
 {
     DWORD pauseMs = 0;
     {
-        std::lock_guard<std::mutex> lock(m_lock);
+        std::lock_guard<CMutex> lock(m_lock);
         auto pause = m_scenario.pausesMs.find(entry);
         if (pause != m_scenario.pausesMs.end()) pauseMs = pause->second;
     }
     // A slow runtime: the caller waits, other threads carry on.
     if (pauseMs) Sleep(pauseMs);
-    std::lock_guard<std::mutex> lock(m_lock);
+    std::lock_guard<CMutex> lock(m_lock);
     m_journal += entry;
     if (!args.empty()) m_journal += " " + args;
     m_journal += "\n";
@@ -111,7 +111,7 @@ DrxRtResult SimRuntime::Enter(const char* entry, const std::string& args)
 
 std::string SimRuntime::Journal()
 {
-    std::lock_guard<std::mutex> lock(m_lock);
+    std::lock_guard<CMutex> lock(m_lock);
     return m_journal;
 }
 
@@ -180,7 +180,7 @@ DWORD WINAPI SimRuntime::InstallThread(void* param)
         status.uiTotal = job->components;
         std::strncpy(status.szAppName, job->app.name.c_str(), sizeof status.szAppName - 1);
         {
-            std::lock_guard<std::mutex> lock(rt.m_lock);
+            std::lock_guard<CMutex> lock(rt.m_lock);
             rt.m_installQueues[job->hInstall].push_back(status);
             if (status.iStatus == DRX_RT_INSTALL_COMPLETE) {
                 // The installed application now lives on the VCI.
@@ -222,7 +222,7 @@ void SimRuntime::RaiseEvent(int32_t hVCI, uint32_t uiEvent, uint32_t uiSubEvent)
 {
     Registration registration;
     {
-        std::lock_guard<std::mutex> lock(m_lock);
+        std::lock_guard<CMutex> lock(m_lock);
         auto it = m_registrations.find(hVCI);
         if (it == m_registrations.end() || (it->second.mask & uiEvent) == 0) return;
         registration = it->second;
@@ -234,7 +234,7 @@ void SimRuntime::WaitForInstalls()
 {
     std::vector<HANDLE> threads;
     {
-        std::lock_guard<std::mutex> lock(m_lock);
+        std::lock_guard<CMutex> lock(m_lock);
         threads.swap(m_threads);
     }
     for (HANDLE thread : threads) {

@@ -5,12 +5,12 @@
 
 #include <deque>
 #include <map>
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "drx_rt_api.h"
 #include "scenario.h"
+#include "win32_sync.h"
 
 struct Registration {
     uint32_t mask = 0;
@@ -30,7 +30,7 @@ public:
     DrxRtResult Enter(const char* entry, const std::string& args);
     std::string Journal();
 
-    std::mutex& Lock() { return m_lock; }
+    CMutex& Lock() { return m_lock; }
     bool Constructed() const { return m_constructed; }
     Scenario& World() { return m_scenario; }
     // The module a connection handle was opened to, or null.
@@ -52,7 +52,7 @@ private:
     static DWORD WINAPI InstallThread(void* param);
     void WaitForInstalls();
 
-    std::mutex m_lock;
+    CMutex m_lock;
     bool m_constructed = false;
     Scenario m_scenario;
     std::map<std::string, unsigned> m_calls;

@@ -4,12 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "debug_capture.h"
 #include "test_files.h"
+#include "test_thread.h"
 
 namespace {
 
@@ -93,12 +94,12 @@ TEST_F(LogFileTest, OverlongPathIsCutAndNeverOverruns)
 TEST_F(LogFileTest, ConcurrentWritersNeverInterleaveLines)
 {
     const int kThreads = 4, kLines = 100;
-    std::vector<std::thread> threads;
+    std::vector<std::unique_ptr<TestThread>> threads;
     for (int t = 0; t < kThreads; ++t)
-        threads.emplace_back([this, t] {
+        threads.push_back(std::make_unique<TestThread>([this, t] {
             for (int i = 0; i < kLines; ++i) log.Write("D:", "thread %d line %d end", t, i);
-        });
-    for (auto& thread : threads) thread.join();
+        }));
+    for (auto& thread : threads) thread->Join();
 
     auto lines = FileLines(path);
     ASSERT_EQ(lines.size(), static_cast<size_t>(kThreads * kLines));

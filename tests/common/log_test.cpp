@@ -4,11 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "debug_capture.h"
+#include "test_thread.h"
 
 namespace {
 
@@ -71,12 +72,12 @@ TEST(WriteLogTest, ConcurrentCallersNeverMixLines)
 {
     DebugOutputCapture capture;
     const int kThreads = 4, kLines = 200;
-    std::vector<std::thread> threads;
+    std::vector<std::unique_ptr<TestThread>> threads;
     for (int t = 0; t < kThreads; ++t)
-        threads.emplace_back([t] {
+        threads.push_back(std::make_unique<TestThread>([t] {
             for (int i = 0; i < kLines; ++i) WriteLog(L"D:", L"thread %d line %d %s", t, i, L"end");
-        });
-    for (auto& thread : threads) thread.join();
+        }));
+    for (auto& thread : threads) thread->Join();
 
     auto messages = capture.Messages();
     ASSERT_EQ(messages.size(), static_cast<size_t>(kThreads * kLines));

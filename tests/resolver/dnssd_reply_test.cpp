@@ -149,7 +149,7 @@ TEST_F(ReplyFilterTest, ResolveAnswerIsKeptOrSkippedByTheWantedLink)
                       0, nullptr, nullptr);
         EXPECT_EQ(Decision(capture.Messages()), c.lines) << c.wanted << " " << c.index;
         EXPECT_EQ(WaitForSingleObject(g_hResolveDone, 0) == WAIT_OBJECT_0, c.saved);
-        std::lock_guard<std::mutex> lock(g_RepliesLock);
+        std::lock_guard<CMutex> lock(g_RepliesLock);
         ASSERT_EQ(g_ResolveReplies.size(), c.saved ? 1u : 0u);
         if (c.saved) {
             EXPECT_STREQ(g_ResolveReplies[0].hostTarget, "vci-a7.local.");
@@ -182,7 +182,7 @@ TEST_F(ReplyFilterTest, AddressAnswerKeepsIpv4AndWaitsWhileMoreAreComing)
     const Lines lines = capture.Messages();
     EXPECT_EQ(lines[1], L"D:addrinfo_reply(): got ipaddress:10.0.0.3");
     EXPECT_EQ(lines[2], L"D:addrinfo_reply(): more data is coming...");
-    std::lock_guard<std::mutex> lock(g_RepliesLock);
+    std::lock_guard<CMutex> lock(g_RepliesLock);
     ASSERT_EQ(g_AddrInfoReplies.size(), 1u);
     EXPECT_STREQ(g_AddrInfoReplies[0].address, "10.0.0.3");
     EXPECT_STREQ(g_AddrInfoReplies[0].hostName, "vci.local.");

@@ -45,7 +45,7 @@ FakeAdapterList::FakeAdapterList(std::vector<FakeAdapter> adapters)
 FakeAdapterList::~FakeAdapterList()
 {
     AdapterPlatformCalls() = RealAdapterPlatform();
-    std::lock_guard<std::mutex> lock(g_AdaptersLock);
+    std::lock_guard<CMutex> lock(g_AdaptersLock);
     g_Adapters.clear();
 }
 

@@ -2,7 +2,6 @@
 
 #include <cstring>
 #include <cwctype>
-#include <thread>
 
 #include <gtest/gtest.h>
 
@@ -11,6 +10,7 @@
 #include "resource.h"
 #include "selector_fixtures.h"
 #include "test_files.h"
+#include "test_thread.h"
 
 namespace {
 
@@ -68,7 +68,7 @@ bool WaitFor(const std::function<bool()>& condition, DWORD timeoutMs)
 
 INT_PTR RunDialog(CZanviSelectorDlg& dlg, const std::function<void(HWND)>& driver)
 {
-    std::thread steer([&dlg, &driver] {
+    TestThread steer([&dlg, &driver] {
         HWND hDlg = nullptr;
         WaitFor([&] { return (hDlg = dlg.GetSafeHwnd()) != nullptr && IsWindowVisible(hDlg); });
         if (!hDlg) return;
@@ -76,7 +76,7 @@ INT_PTR RunDialog(CZanviSelectorDlg& dlg, const std::function<void(HWND)>& drive
         if (IsWindow(hDlg)) PostMessageW(hDlg, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     });
     INT_PTR result = dlg.DoModal();
-    steer.join();
+    steer.Join();
     return result;
 }
 

@@ -29,13 +29,13 @@ std::vector<std::string> Table(const char (*names)[kVciNameBytes], uint32_t coun
 
 std::vector<std::string> Listed()
 {
-    std::lock_guard<std::mutex> lock(g_TablesLock);
+    std::lock_guard<CMutex> lock(g_TablesLock);
     return Table(g_VciNames, g_VciCount);
 }
 
 std::vector<std::string> Pending()
 {
-    std::lock_guard<std::mutex> lock(g_TablesLock);
+    std::lock_guard<CMutex> lock(g_TablesLock);
     return Table(g_PendingNames, static_cast<uint32_t>(g_PendingCount));
 }
 
@@ -46,7 +46,7 @@ std::vector<int> LinksOf(const VciLinks& links)
 
 std::vector<int> ListedLinks(const std::string& name)
 {
-    std::lock_guard<std::mutex> lock(g_TablesLock);
+    std::lock_guard<CMutex> lock(g_TablesLock);
     for (uint32_t i = 0; i < g_VciCount; ++i)
         if (name == g_VciNames[i]) return LinksOf(g_VciLinks[i]);
     return {};

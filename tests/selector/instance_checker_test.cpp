@@ -10,13 +10,13 @@
 #include <sstream>
 #include <string>
 #include <system_error>
-#include <thread>
 
 #include "child_process.h"
 #include "main_window.h"
 #include "selector_app.h"
 #include "selector_fixtures.h"
 #include "test_files.h"
+#include "test_thread.h"
 
 namespace {
 
@@ -35,14 +35,14 @@ std::wstring UniqueName(const wchar_t* what)
 bool MutexIsFree(const std::wstring& name)
 {
     bool free = false;
-    std::thread([&] {
+    TestThread([&] {
         HANDLE h = OpenMutexW(SYNCHRONIZE | MUTEX_MODIFY_STATE, FALSE, name.c_str());
         if (!h) return;
         DWORD result = WaitForSingleObject(h, 0);
         free = result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
         if (free) ReleaseMutex(h);
         CloseHandle(h);
-    }).join();
+    }).Join();
     return free;
 }
 

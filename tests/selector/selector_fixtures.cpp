@@ -2,10 +2,10 @@
 
 #include <atomic>
 #include <cstring>
-#include <mutex>
 
 #include "acp_text.h"
 #include "discovery.h"
+#include "win32_sync.h"
 
 namespace {
 
@@ -155,7 +155,7 @@ const std::vector<int>& ShellFoldersAt::Requests() const
 
 void ResetDiscoveryState(const char* serviceType)
 {
-    std::lock_guard<std::mutex> lock(g_TablesLock);
+    std::lock_guard<CMutex> lock(g_TablesLock);
     g_StopThreads = 0;
     g_QueryActive = 0;
     g_QueryRef = nullptr;

@@ -70,13 +70,13 @@ long __stdcall DebugOutputCapture::Handler(void* exceptionPointers)
 
 void DebugOutputCapture::Add(std::wstring line)
 {
-    std::lock_guard<std::mutex> lock(m_lock);
+    std::lock_guard<CMutex> lock(m_lock);
     m_lines.push_back(std::move(line));
 }
 
 std::vector<std::wstring> DebugOutputCapture::Lines() const
 {
-    std::lock_guard<std::mutex> lock(m_lock);
+    std::lock_guard<CMutex> lock(m_lock);
     return m_lines;
 }
 
@@ -89,7 +89,7 @@ std::vector<std::wstring> DebugOutputCapture::Messages() const
 
 void DebugOutputCapture::Clear()
 {
-    std::lock_guard<std::mutex> lock(m_lock);
+    std::lock_guard<CMutex> lock(m_lock);
     m_lines.clear();
 }
 

@@ -5,9 +5,10 @@
 // active at a time; lines from every thread of the process are collected.
 #pragma once
 
-#include <mutex>
 #include <string>
 #include <vector>
+
+#include "win32_sync.h"
 
 class DebugOutputCapture {
 public:
@@ -27,7 +28,7 @@ private:
     void Add(std::wstring line);
     static long __stdcall Handler(void* exceptionPointers);
 
-    mutable std::mutex m_lock;
+    mutable CMutex m_lock;
     std::vector<std::wstring> m_lines;
     void* m_handler;
 };

@@ -100,19 +100,19 @@ CDnssdClient& Dnssd()
 
 void CAnswers::Add(const Answer& answer)
 {
-    std::lock_guard<std::mutex> lock(m_lock);
+    std::lock_guard<CMutex> lock(m_lock);
     m_list.push_back(answer);
 }
 
 std::vector<Answer> CAnswers::Get() const
 {
-    std::lock_guard<std::mutex> lock(m_lock);
+    std::lock_guard<CMutex> lock(m_lock);
     return m_list;
 }
 
 size_t CAnswers::Count() const
 {
-    std::lock_guard<std::mutex> lock(m_lock);
+    std::lock_guard<CMutex> lock(m_lock);
     return m_list.size();
 }
 

@@ -5,12 +5,12 @@
 #include <winsock2.h>
 #include <windows.h>
 
-#include <mutex>
 #include <string>
 #include <vector>
 
 #include "dns_sd_api.h"
 #include "dnssd_steering.h"
+#include "win32_sync.h"
 
 class CDnssdClient {
 public:
@@ -93,7 +93,7 @@ public:
 
 private:
     void Add(const Answer& answer);
-    mutable std::mutex m_lock;
+    mutable CMutex m_lock;
     std::vector<Answer> m_list;
 };
 

@@ -1,9 +1,9 @@
 // References: socket readiness, delivery only inside DNSServiceProcessResult, deallocation from
 // any thread, and bad input.
 #include <atomic>
-#include <thread>
 
 #include "dnssd_fixture.h"
+#include "test_thread.h"
 
 namespace {
 
@@ -43,12 +43,12 @@ TEST_F(DnssdTest, CallbacksRunOnTheThreadThatProcesses)
     CRef ref;
     ASSERT_EQ(0, Dnssd().Browse(&ref, 0, 0, "_zeb_vci._tcp", "", callback, &seen));
     DWORD workerId = 0;
-    std::thread worker([&] {
+    TestThread worker([&] {
         workerId = GetCurrentThreadId();
         if (Dnssd().WaitReadable(ref.Get(), 2000))
             Dnssd().ProcessResult(ref.Get());
     });
-    worker.join();
+    worker.Join();
     EXPECT_EQ(workerId, seen.thread);
 }
 
@@ -72,7 +72,7 @@ TEST_F(DnssdTest, DeallocateWhileAnotherThreadProcessesEndsDelivery)
     DNSServiceRef ref = nullptr;
     ASSERT_EQ(0, Dnssd().Browse(&ref, 0, 0, "_zeb_vci._tcp", nullptr, callback, &watch));
     dnssd_sock_t sock = Dnssd().RefSockFD(ref);
-    std::thread loop([&] {
+    TestThread loop([&] {
         // The event loop of the deliverables: select, then process, until the call fails.
         for (;;) {
             fd_set readable;
@@ -93,7 +93,7 @@ TEST_F(DnssdTest, DeallocateWhileAnotherThreadProcessesEndsDelivery)
     }
     Dnssd().RefDeallocate(ref);
     watch.deallocated = true;
-    loop.join();
+    loop.Join();
     EXPECT_GT(watch.callbacks.load(), 10);
     EXPECT_EQ(0, watch.late.load());
     EXPECT_EQ(DNSSD_INVALID_SOCKET, Dnssd().RefSockFD(ref));

@@ -8,7 +8,6 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "child_process.h"
@@ -17,6 +16,7 @@
 #include "dialog_base.h"
 #include "resource.h"
 #include "test_files.h"
+#include "test_thread.h"
 
 namespace {
 
@@ -276,7 +276,7 @@ TEST(DialogAppTest, InitInstanceRunsTheProgramOnItsThreadAndEndsWithoutLoop)
         cmdShow = a.GetCmdShow();
         instance = a.GetInstanceHandle();
         onThread = CDialogApp::FromCurrentThread();
-        std::thread([&] { onWorker = CDialogApp::FromCurrentThread(); }).join();
+        TestThread([&] { onWorker = CDialogApp::FromCurrentThread(); }).Join();
         a.SetRegistryKey(L"Dravix");
 
         ProbeDialog dialog(IDD_SELECTOR_CORVEX);
