@@ -11,6 +11,7 @@
 #include "handle.h"
 #include "log.h"
 #include "message_box.h"
+#include "module_path.h"
 #include "proc_address.h"
 
 HMODULE g_hDnssd = nullptr;
@@ -144,13 +145,9 @@ bool WaitThread(HANDLE hThread)
 bool LoadDnssd()
 {
     if (g_hDnssd) return true;
-    wchar_t szPath[MAX_PATH] = {};
-    DWORD n = GetModuleFileNameW(nullptr, szPath, MAX_PATH);
-    std::wstring path(szPath, n < MAX_PATH ? n : 0);
-    path = path.substr(0, path.find_last_of(L'\\') + 1) + L"dnssd.dll";
-
-    // Only the program's own folder: the path is always a full one.
-    g_hDnssd = path.size() < MAX_PATH ? LoadLibraryW(path.c_str()) : nullptr;
+    // Only the program's own folder, never the search path: an empty path loads nothing.
+    const std::wstring path = FileBesideModule(nullptr, L"dnssd.dll");
+    g_hDnssd = path.empty() ? nullptr : LoadLibraryW(path.c_str());
     bool bound = g_hDnssd && Bind(g_calls.Browse, "DNSServiceBrowse") &&
                  Bind(g_calls.RefSockFD, "DNSServiceRefSockFD") &&
                  Bind(g_calls.Resolve, "DNSServiceResolve") &&
