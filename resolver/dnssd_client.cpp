@@ -7,6 +7,7 @@
 #include "dnssd_reply_log.h"
 #include "library_thread.h"
 #include "log.h"
+#include "module_path.h"
 #include "network_adapters.h"
 #include "proc_address.h"
 #include "run_state.h"
@@ -103,15 +104,9 @@ void Save(const char* hostTarget, uint16_t port, uint32_t interfaceIndex)
 
 int Load_DNSSD_Library()
 {
-    wchar_t path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameW(g_hModule, path, MAX_PATH);
-    std::wstring folder(path, length < MAX_PATH ? length : 0);
-    const std::size_t slash = folder.find_last_of(L'\\');
-    folder.resize(slash == std::wstring::npos ? 0 : slash);
-    if (folder.empty() || folder.back() != L'\\') folder += L'\\';
-    g_strDnssdPath = folder + L"dnssd.dll";
-
-    HMODULE dnssd = LoadLibraryW(g_strDnssdPath.c_str());
+    // Only the resolver's own folder, never the search path: an empty path loads nothing.
+    g_strDnssdPath = FileBesideModule(g_hModule, L"dnssd.dll");
+    HMODULE dnssd = g_strDnssdPath.empty() ? nullptr : LoadLibraryW(g_strDnssdPath.c_str());
     if (!dnssd) {
         WriteLog(L"D:", L"Load_DNSSD_Library(): dnssd.dll not loaded working directory is:%s",
                  g_strDnssdPath.c_str());

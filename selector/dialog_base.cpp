@@ -79,6 +79,33 @@ INT_PTR CALLBACK CDialogBase::DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LP
     return result;
 }
 
+void CDialogBase::CenterWindow()
+{
+    RECT window = {};
+    if (!GetWindowRect(m_hWnd, &window)) return;
+    // Over a visible owner, else on the screen; always within the work area of the monitor.
+    HWND hOwner = GetWindow(m_hWnd, GW_OWNER);
+    const bool overOwner = hOwner && IsWindowVisible(hOwner) && !IsIconic(hOwner);
+    MONITORINFO monitor = {};
+    monitor.cbSize = sizeof(monitor);
+    if (!GetMonitorInfoW(MonitorFromWindow(overOwner ? hOwner : m_hWnd, MONITOR_DEFAULTTONEAREST),
+                         &monitor))
+        return;
+    const RECT& work = monitor.rcWork;
+    RECT centreOn = work;
+    if (overOwner) GetWindowRect(hOwner, &centreOn);
+
+    const LONG width = window.right - window.left;
+    const LONG height = window.bottom - window.top;
+    LONG left = centreOn.left + (centreOn.right - centreOn.left - width) / 2;
+    LONG top = centreOn.top + (centreOn.bottom - centreOn.top - height) / 2;
+    if (left + width > work.right) left = work.right - width;
+    if (top + height > work.bottom) top = work.bottom - height;
+    if (left < work.left) left = work.left;
+    if (top < work.top) top = work.top;
+    SetWindowPos(m_hWnd, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
 INT_PTR CDialogBase::Answer(LRESULT lResult)
 {
     SetWindowLongPtrW(m_hWnd, DWLP_MSGRESULT, lResult);
@@ -88,8 +115,15 @@ INT_PTR CDialogBase::Answer(LRESULT lResult)
 INT_PTR CDialogBase::Dispatch(UINT uMsg, WPARAM wParam, LPARAM lParam)
 {
     switch (uMsg) {
-    case WM_INITDIALOG:
-        return OnInitDialog();
+    case WM_INITDIALOG: {
+        RECT before = {};
+        GetWindowRect(m_hWnd, &before);
+        const BOOL result = OnInitDialog();
+        // Where the handler placed the window itself, it stays there.
+        RECT after = {};
+        if (GetWindowRect(m_hWnd, &after) && EqualRect(&before, &after)) CenterWindow();
+        return result;
+    }
     case WM_COMMAND:
         return OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
     case WM_NOTIFY: {

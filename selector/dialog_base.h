@@ -28,7 +28,8 @@ public:
 protected:
     // Binds controls to members; the base OnInitDialog calls it first.
     virtual void DoDataExchange();
-    // WM_INITDIALOG: the controls exist. TRUE lets the system set the focus.
+    // WM_INITDIALOG: the controls exist. TRUE lets the system set the focus. A window that
+    // the handler does not move is then centred over its owner, or on the screen without one.
     virtual BOOL OnInitDialog();
     // WM_COMMAND: true when handled. The base sends IDOK to OnOK and IDCANCEL (Cancel button,
     // Escape, the close box) to OnCancel.
@@ -54,6 +55,7 @@ protected:
 private:
     static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT uMsg, WPARAM wParam, LPARAM lParam);
     INT_PTR Dispatch(UINT uMsg, WPARAM wParam, LPARAM lParam);
+    void CenterWindow();
     INT_PTR Answer(LRESULT lResult);
 
     UINT m_nIDTemplate;

@@ -4,14 +4,15 @@
 #include "discovery.h"
 
 #include <cstring>
+#include <list>
 #include <string>
-#include <vector>
 
 #include "acp_text.h"
-#include "handle.h"
 #include "log.h"
 #include "message_box.h"
+#include "module_path.h"
 #include "proc_address.h"
+#include "worker_thread.h"
 
 HMODULE g_hDnssd = nullptr;
 char g_szServiceType[100] = "";
@@ -30,6 +31,8 @@ char g_ShownNames[MAX_VCIS][kVciNameBytes] = {};
 VciLinks g_ShownLinks[MAX_VCIS] = {};
 int32_t g_PendingCount = 0;
 char g_PendingNames[MAX_VCIS][kVciNameBytes] = {};
+int32_t g_WaitingCount = 0;
+char g_WaitingNames[kMaxWaitingVcis][kVciNameBytes] = {};
 
 namespace {
 
@@ -54,14 +57,20 @@ struct DnssdCalls {
 };
 DnssdCalls g_calls = {};
 
-// Worker threads still to be waited for before the library goes (user-interface thread only).
-CHandle g_browseThread;
-std::vector<HANDLE> g_queryThreads;
-bool g_winsockStarted = false;
+// A query thread and the reference it serves; the thread deallocates the reference itself.
+struct QueryThread {
+    DNSServiceRef ref = nullptr;
+    CWorkerThread thread{0};
+};
 
-// The query whose first reply has come, so that its thread ends even when the timer has
-// started the next query meanwhile; its thread clears it before the reference goes.
-std::atomic<DNSServiceRef> g_answeredQuery{nullptr};
+// Worker threads, waited for before the library goes (user-interface thread only). The code
+// they run lives in the program itself, so they hold no module reference. At the process's
+// end a thread that did not end in ReleaseDnssd is given up at once.
+CWorkerThread g_browseThread(0);
+std::list<QueryThread> g_queryThreads;
+bool g_winsockStarted = false;
+// Ticks that the current TXT query has waited (user-interface thread only).
+int32_t g_queryTicks = 0;
 
 template <typename Fn>
 bool Bind(Fn& fn, const char* name)
@@ -92,18 +101,42 @@ void RemoveAt(T* table, int index, int count)
     std::memmove(&table[index], &table[index + 1], sizeof(T) * (count - index - 1));
 }
 
-bool IsAnswered(DNSServiceRef queryRef)
+// Appends name to a table of count entries that holds capacity; false when it is full.
+template <int capacity>
+bool Append(char (&table)[capacity][kVciNameBytes], int32_t& count, const char* name)
 {
-    return queryRef && g_answeredQuery.load() == queryRef;
+    if (count >= capacity) return false;
+    CopyCut(table[count++], name);
+    return true;
 }
 
-// Serves one reference until discovery stops or, for a query, until it is answered.
-void ServeReference(DNSServiceRef ref, bool isQuery)
+// Removes the first entry equal to name from a table of count entries, if there is one.
+template <int capacity>
+void RemoveName(char (&table)[capacity][kVciNameBytes], int32_t& count, const char* name)
+{
+    int index = FindName(table, count, name);
+    if (index < 0) return;
+    RemoveAt(table, index, count);
+    --count;
+}
+
+// Lists a new instance at the end of the table and queues it for its TXT query. The caller
+// holds g_TablesLock and has checked that there is room.
+void ListInstance(const char* name)
+{
+    CopyCut(g_VciNames[g_VciCount], name);
+    g_VciLinks[g_VciCount] = VciLinks{0, 0, 0};
+    ++g_VciCount;
+    Append(g_PendingNames, g_PendingCount, name);
+}
+
+// Serves one reference until discovery stops, the thread is told to stop or, for a query,
+// until the query is no longer the current one (answered, or ended by the timer).
+void ServeReference(DNSServiceRef ref, bool isQuery, HANDLE hStop)
 {
     dnssd_sock_t sock = ref ? g_calls.RefSockFD(ref) : DNSSD_INVALID_SOCKET;
-    while (g_StopThreads.load() == 0 &&
-           (!isQuery || (g_QueryActive.load() != 0 && !IsAnswered(ref)))) {
-        Sleep(kPassSleepMs);
+    while (g_StopThreads.load() == 0 && (!isQuery || g_QueryRef.load() == ref)) {
+        if (WaitForSingleObject(hStop, kPassSleepMs) == WAIT_OBJECT_0) break;
         if (sock == DNSSD_INVALID_SOCKET) {
             // No socket to wait on counts as a failed wait.
             g_StopThreads = 1;
@@ -122,8 +155,10 @@ void ServeReference(DNSServiceRef ref, bool isQuery)
         }
     }
     if (isQuery) {
+        // Still current only when discovery stopped. Cleared while the reference lives, so
+        // that no newer query can hold the same value yet.
         DNSServiceRef expected = ref;
-        g_answeredQuery.compare_exchange_strong(expected, nullptr);
+        g_QueryRef.compare_exchange_strong(expected, nullptr);
     }
     if (ref) g_calls.RefDeallocate(ref);
 }
@@ -134,9 +169,24 @@ void ShowLoadFailure(const wchar_t* path)
     ShowOwnerlessMessageBox(path, L"", MB_OK | MB_HELP);
 }
 
-bool WaitThread(HANDLE hThread)
+// Ends the current TXT query when it has waited kTxtQueryTicks ticks without a reply: nobody
+// answers it. Its thread ends and deallocates the reference; the name comes again with the
+// next re-queueing of all names.
+void EndUnansweredQuery()
 {
-    return WaitForSingleObject(hThread, kThreadEndWaitMs) == WAIT_OBJECT_0;
+    if (g_QueryActive.load() == 0 || g_StopThreads.load() != 0) return;
+    if (++g_queryTicks < kTxtQueryTicks) return;
+    DNSServiceRef ref = g_QueryRef.exchange(nullptr);
+    if (!ref) return;  // its reply took it first
+    g_QueryActive = 0;
+    for (QueryThread& query : g_queryThreads)
+        if (query.ref == ref) query.thread.RequestStop();
+}
+
+// Forgets the query threads that have ended.
+void ForgetEndedQueries()
+{
+    g_queryThreads.remove_if([](QueryThread& query) { return query.thread.Join(0); });
 }
 
 }  // namespace
@@ -144,13 +194,9 @@ bool WaitThread(HANDLE hThread)
 bool LoadDnssd()
 {
     if (g_hDnssd) return true;
-    wchar_t szPath[MAX_PATH] = {};
-    DWORD n = GetModuleFileNameW(nullptr, szPath, MAX_PATH);
-    std::wstring path(szPath, n < MAX_PATH ? n : 0);
-    path = path.substr(0, path.find_last_of(L'\\') + 1) + L"dnssd.dll";
-
-    // Only the program's own folder: the path is always a full one.
-    g_hDnssd = path.size() < MAX_PATH ? LoadLibraryW(path.c_str()) : nullptr;
+    // Only the program's own folder, never the search path: an empty path loads nothing.
+    const std::wstring path = FileBesideModule(nullptr, L"dnssd.dll");
+    g_hDnssd = path.empty() ? nullptr : LoadLibraryW(path.c_str());
     bool bound = g_hDnssd && Bind(g_calls.Browse, "DNSServiceBrowse") &&
                  Bind(g_calls.RefSockFD, "DNSServiceRefSockFD") &&
                  Bind(g_calls.Resolve, "DNSServiceResolve") &&
@@ -179,26 +225,24 @@ void StartBrowse()
                                                g_szServiceType, nullptr, BrowseReply, nullptr);
     if (!g_BrowseRef || error != kDNSServiceErr_NoError)
         WriteLog(L"D:", L"DNSServiceBrowse call failed %ld", static_cast<long>(error));
-    g_browseThread.Reset(CreateThread(nullptr, 0, HandleBrowseEvents, nullptr, 0, nullptr));
+    if (g_browseThread.Start(HandleBrowseEvents, nullptr, false)) return;
+    // Without its thread nobody serves the browse: discovery ends here.
+    if (g_BrowseRef) g_calls.RefDeallocate(g_BrowseRef);
+    g_BrowseRef = nullptr;
+    g_StopThreads = 1;
 }
 
-DWORD WINAPI HandleBrowseEvents(LPVOID)
+void HandleBrowseEvents(void*, HANDLE hStop)
 {
     NameThread(L"HandleBrowseEvents Thread");
-    ServeReference(g_BrowseRef, false);
+    ServeReference(g_BrowseRef, false, hStop);
     g_BrowseRef = nullptr;
-    return 0;
 }
 
-DWORD WINAPI HandleQueryEvents(LPVOID queryRef)
+void HandleQueryEvents(void* queryRef, HANDLE hStop)
 {
     NameThread(L"HandleQueryEvents Thread");
-    DNSServiceRef ref = static_cast<DNSServiceRef>(queryRef);
-    ServeReference(ref, true);
-    // A later query may own g_QueryRef by now; only this thread's own reference is cleared.
-    DNSServiceRef expected = ref;
-    g_QueryRef.compare_exchange_strong(expected, nullptr);
-    return 0;
+    ServeReference(static_cast<DNSServiceRef>(queryRef), true, hStop);
 }
 
 void DNSSD_API BrowseReply(DNSServiceRef, DNSServiceFlags flags, uint32_t,
@@ -213,23 +257,27 @@ void DNSSD_API BrowseReply(DNSServiceRef, DNSServiceFlags flags, uint32_t,
     int count = static_cast<int>(g_VciCount);
     int index = FindName(g_VciNames, count, name);
     if (flags & kDNSServiceFlagsAdd) {
-        // A full table ignores further instances until a slot frees and they are announced
-        // again.
-        if (index >= 0 || count >= MAX_VCIS) return;
-        CopyCut(g_VciNames[count], name);
-        g_VciLinks[count] = VciLinks{0, 0, 0};
-        ++g_VciCount;
-        if (g_PendingCount < MAX_VCIS) CopyCut(g_PendingNames[g_PendingCount++], name);
+        if (index >= 0) return;
+        if (count < MAX_VCIS) {
+            ListInstance(name);
+        } else if (FindName(g_WaitingNames, g_WaitingCount, name) < 0) {
+            // The browse reports an add only once: remember it until a slot frees.
+            Append(g_WaitingNames, g_WaitingCount, name);
+        }
         return;
     }
-    if (index < 0) return;
+    if (index < 0) {
+        RemoveName(g_WaitingNames, g_WaitingCount, name);
+        return;
+    }
     RemoveAt(g_VciNames, index, count);
     RemoveAt(g_VciLinks, index, count);
     --g_VciCount;
-    int pending = FindName(g_PendingNames, g_PendingCount, name);
-    if (pending >= 0) {
-        RemoveAt(g_PendingNames, pending, g_PendingCount);
-        --g_PendingCount;
+    RemoveName(g_PendingNames, g_PendingCount, name);
+    if (g_WaitingCount > 0) {
+        ListInstance(g_WaitingNames[0]);
+        RemoveAt(g_WaitingNames, 0, g_WaitingCount);
+        --g_WaitingCount;
     }
 }
 
@@ -241,26 +289,22 @@ void StartTxtQuery(const char* fullName)
         error = g_calls.QueryRecord(&ref, kTxtQueryFlags, kDNSServiceInterfaceIndexAny, fullName,
                                     kDNSServiceType_TXT, kDNSServiceClass_IN, QueryTxtReply,
                                     nullptr);
+    // Set before its thread starts: no reply can come before then.
     g_QueryRef = ref;
+    g_queryTicks = 0;
     if (!ref || error != kDNSServiceErr_NoError)
         WriteLog(L"D:", L"DNSService call failed %ld", static_cast<long>(error));
 
-    // Forget the query threads that have ended; the rest are waited for by ReleaseDnssd.
-    for (auto it = g_queryThreads.begin(); it != g_queryThreads.end();) {
-        if (WaitForSingleObject(*it, 0) == WAIT_OBJECT_0) {
-            CloseHandle(*it);
-            it = g_queryThreads.erase(it);
-        } else {
-            ++it;
-        }
-    }
-    HANDLE hThread = CreateThread(nullptr, 0, HandleQueryEvents, ref, 0, nullptr);
-    if (hThread) {
-        g_queryThreads.push_back(hThread);
-    } else if (ref) {
-        g_calls.RefDeallocate(ref);
-        g_QueryRef = nullptr;
-    }
+    ForgetEndedQueries();
+    g_queryThreads.emplace_back();
+    QueryThread& query = g_queryThreads.back();
+    query.ref = ref;
+    if (query.thread.Start(HandleQueryEvents, ref, false)) return;
+    // Nobody would serve it: the query ends unanswered and the queue moves on.
+    g_queryThreads.pop_back();
+    g_QueryRef = nullptr;
+    if (ref) g_calls.RefDeallocate(ref);
+    g_QueryActive = 0;
 }
 
 void DNSSD_API QueryTxtReply(DNSServiceRef sdRef, DNSServiceFlags flags, uint32_t interfaceIndex,
@@ -276,9 +320,9 @@ void DNSSD_API QueryTxtReply(DNSServiceRef sdRef, DNSServiceFlags flags, uint32_
             g_calls.ReconfirmRecord(flags, interfaceIndex, fullname, rrtype, rrclass, rdlen,
                                     rdata);
     }
-    // The first reply of any kind ends the query.
-    g_answeredQuery = sdRef;
-    g_QueryActive = 0;
+    // The first reply of any kind ends its query, if that is still the current one.
+    DNSServiceRef expected = sdRef;
+    if (sdRef && g_QueryRef.compare_exchange_strong(expected, nullptr)) g_QueryActive = 0;
 }
 
 void ParseLinkFlags(const char* fullName, const unsigned char* data, uint16_t length)
@@ -321,13 +365,14 @@ bool SnapshotChanged()
 
 void ScheduleTxtQuery(const char* domainSuffix)
 {
+    EndUnansweredQuery();
     std::string fullName;
     {
         std::lock_guard<CMutex> lock(g_TablesLock);
         if (g_PendingCount == 0) {
             if (++g_IdleTicks >= kRequeueTicks) {
-                for (uint32_t i = 0; i < g_VciCount && g_PendingCount < MAX_VCIS; ++i)
-                    CopyCut(g_PendingNames[g_PendingCount++], g_VciNames[i]);
+                for (uint32_t i = 0; i < g_VciCount; ++i)
+                    Append(g_PendingNames, g_PendingCount, g_VciNames[i]);
                 g_IdleTicks = 0;
             }
             return;
@@ -350,23 +395,19 @@ void ScheduleTxtQuery(const char* domainSuffix)
 void StopDiscovery()
 {
     g_StopThreads = 1;
+    g_browseThread.RequestStop();
+    for (QueryThread& query : g_queryThreads) query.thread.RequestStop();
 }
 
 void ReleaseDnssd()
 {
     if (!g_hDnssd) return;
-    g_StopThreads = 1;
-    if (g_browseThread && WaitThread(g_browseThread.Get())) g_browseThread.Reset();
-    for (auto it = g_queryThreads.begin(); it != g_queryThreads.end();) {
-        if (WaitThread(*it)) {
-            CloseHandle(*it);
-            it = g_queryThreads.erase(it);
-        } else {
-            ++it;
-        }
-    }
-    // A thread still running keeps the library (and its own handle, for a later call).
-    if (g_browseThread || !g_queryThreads.empty()) return;
+    StopDiscovery();
+    bool browseEnded = g_browseThread.Join(kThreadEndWaitMs);
+    g_queryThreads.remove_if(
+        [](QueryThread& query) { return query.thread.Join(kThreadEndWaitMs); });
+    // A thread still running keeps the library; a later call waits for it again.
+    if (!browseEnded || !g_queryThreads.empty()) return;
     if (g_winsockStarted) WSACleanup();
     g_winsockStarted = false;
     FreeLibrary(g_hDnssd);

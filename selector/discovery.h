@@ -1,6 +1,9 @@
 // Discovery of VCIs over DNS-SD: the library bound at run time, a browse thread, one short-lived
 // TXT-query thread at a time, and fixed process-wide tables of what was found. The dialog's
 // 250 ms timer drives the timed part (SnapshotChanged, then ScheduleTxtQuery).
+//
+// A TXT question that nobody answers gets no reply from a multicast DNS-SD service, so a query
+// that has waited kTxtQueryTicks ticks is ended and its name is asked again in the next pass.
 #pragma once
 
 #include <windows.h>
@@ -13,6 +16,11 @@
 
 constexpr int MAX_VCIS = 20;
 constexpr int kVciNameBytes = 100;
+// Instances announced while the table is full wait here, in arrival order, for a free slot.
+constexpr int kMaxWaitingVcis = 100;
+// Ticks (of 250 ms) that a TXT query may wait for its first reply: room for the service's
+// first retransmission (after 1 s) and one pass of the query thread (310 ms).
+constexpr int32_t kTxtQueryTicks = 8;
 
 // 1 where the instance's TXT record offers the link.
 struct VciLinks {
@@ -25,6 +33,9 @@ extern HMODULE g_hDnssd;
 // Service type browsed for; set per variant by the dialog's constructor.
 extern char g_szServiceType[100];
 extern DNSServiceRef g_BrowseRef;
+// The current TXT query's reference: whoever takes it out (its first reply, or the timer when
+// the query has waited too long) ends that query, so a late reply of an older query never
+// ends a newer one.
 extern std::atomic<DNSServiceRef> g_QueryRef;
 // 1 ends both worker threads; raised once per run and never cleared.
 extern std::atomic<int32_t> g_StopThreads;
@@ -45,6 +56,8 @@ extern char g_ShownNames[MAX_VCIS][kVciNameBytes];
 extern VciLinks g_ShownLinks[MAX_VCIS];
 extern int32_t g_PendingCount;
 extern char g_PendingNames[MAX_VCIS][kVciNameBytes];
+extern int32_t g_WaitingCount;
+extern char g_WaitingNames[kMaxWaitingVcis][kVciNameBytes];
 
 // Loads dnssd.dll from the program's own folder and binds its calls; false (after telling the
 // user) when it is missing or lacks one of them.
@@ -53,7 +66,8 @@ bool LoadDnssd();
 void StartBrowse();
 // Each tick: true when the tables changed since last drawn; the g_Shown* copy is then updated.
 bool SnapshotChanged();
-// Each tick after SnapshotChanged: starts at most one TXT query.
+// Each tick after SnapshotChanged: ends a query that has waited too long, then starts at most
+// one TXT query.
 void ScheduleTxtQuery(const char* domainSuffix);
 // Tells both worker threads to end; each notices within one pass of its loop.
 void StopDiscovery();
@@ -61,9 +75,9 @@ void StopDiscovery();
 // threads did not end stays loaded rather than be pulled from under them.
 void ReleaseDnssd();
 
-// Worker threads and DNS-SD callbacks.
-DWORD WINAPI HandleBrowseEvents(LPVOID);
-DWORD WINAPI HandleQueryEvents(LPVOID queryRef);
+// Worker thread bodies (see CWorkerThread) and DNS-SD callbacks.
+void HandleBrowseEvents(void*, HANDLE hStop);
+void HandleQueryEvents(void* queryRef, HANDLE hStop);
 void DNSSD_API BrowseReply(DNSServiceRef sdRef, DNSServiceFlags flags, uint32_t interfaceIndex,
                            DNSServiceErrorType errorCode, const char* serviceName,
                            const char* regtype, const char* replyDomain, void* context);

@@ -34,7 +34,8 @@ typedef void(__cdecl* PFN_ZanviDnssdReset)(void);
 typedef int(__cdecl* PFN_ZanviDnssdAddInstance)(const char* name, const char* regtype,
     const char* domain, uint32_t interfaceIndex, const char* host, uint16_t port,
     const char* ipv4);
-// Withdraws an instance from one interface, or from all with interfaceIndex 0.
+// Withdraws an instance from one interface, or from all with interfaceIndex 0: a goodbye for
+// its browse record, which browses see goodbye-delay later; its other records stay cached.
 typedef int(__cdecl* PFN_ZanviDnssdRemoveInstance)(const char* name, const char* regtype,
     const char* domain, uint32_t interfaceIndex);
 // Replaces an instance's raw TXT rdata; live queries and resolves see the change.

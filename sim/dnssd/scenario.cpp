@@ -189,11 +189,13 @@ public:
     void Line(const std::vector<std::string>& w)
     {
         const std::string& k = w[0];
-        if (k == "reply-delay" || k == "flush-delay" || k == "negative-delay") {
-            Expect(w.size() == 2, "reply-delay|flush-delay|negative-delay MS");
-            uint32_t ms = ParseUnsigned(w[1], 600000, "delay");
-            (k == "reply-delay" ? m_s.replyDelayMs
-                : k == "flush-delay" ? m_s.flushDelayMs : m_s.negativeDelayMs) = ms;
+        if (uint32_t* delay = Delay(k)) {
+            Expect(w.size() == 2,
+                "reply-delay|flush-delay|negative-delay|goodbye-delay|query-timeout MS");
+            *delay = ParseUnsigned(w[1], 600000, "delay");
+        } else if (k == "negative-replies") {
+            Expect(w.size() == 1, "negative-replies");
+            m_s.negativeReplies = true;
         } else if (k == "instance") {
             Expect(w.size() == 3 || w.size() == 4, "instance NAME TYPE [DOMAIN]");
             Instance inst;
@@ -213,6 +215,21 @@ public:
     }
 
 private:
+    uint32_t* Delay(const std::string& keyword)
+    {
+        const struct {
+            const char* keyword;
+            uint32_t* field;
+        } delays[] = {{"reply-delay", &m_s.replyDelayMs}, {"flush-delay", &m_s.flushDelayMs},
+            {"negative-delay", &m_s.negativeDelayMs}, {"goodbye-delay", &m_s.goodbyeDelayMs},
+            {"query-timeout", &m_s.queryTimeoutMs}};
+        for (const auto& d : delays) {
+            if (keyword == d.keyword)
+                return d.field;
+        }
+        return nullptr;
+    }
+
     Instance& Current(const std::string& keyword)
     {
         if (m_s.instances.empty())

@@ -28,7 +28,8 @@ struct InstanceKey {
 struct Instance {
     InstanceKey key;
     std::vector<uint32_t> interfaces = {1};  // where an announcement without "on" appears
-    std::vector<uint32_t> seenOn;            // where it is announced right now
+    std::vector<uint32_t> seenOn;            // where browses see it right now
+    std::vector<uint32_t> cachedOn;          // where its other records are cached
     std::string txt = std::string(1, '\0');  // raw rdata: length-prefixed strings
     std::string host;                        // empty: name + ".local."
     uint16_t port = 0;
@@ -51,7 +52,13 @@ struct ErrorInjection {
     int remaining = 1;  // -1: always
 };
 
-enum class EventKind { Add, Remove, Txt };
+enum class EventKind {
+    Add,
+    Remove,   // the instance withdraws: its goodbye, then Goodbye when it takes effect
+    Txt,
+    Goodbye,  // the browse record on the interfaces expires; the other records stay cached
+    Flush,    // a failed reconfirm: every record of the instance leaves the cache
+};
 
 struct TimelineEvent {
     uint32_t atMs = 0;
@@ -65,6 +72,10 @@ struct Scenario {
     uint32_t replyDelayMs = 2;
     uint32_t flushDelayMs = 20;
     uint32_t negativeDelayMs = 50;
+    uint32_t goodbyeDelayMs = 1000;
+    uint32_t queryTimeoutMs = 5000;
+    // Negative intermediate answers, as unicast DNS gives; multicast questions get none.
+    bool negativeReplies = false;
     std::vector<Instance> instances;
     std::vector<TimelineEvent> timeline;
     std::vector<ErrorInjection> errors;

@@ -32,6 +32,7 @@ struct Reply {
     uint32_t ttl = 0;      // query, address lookup
     bool hasAddress = false;
     sockaddr_in address = {};
+    bool last = false;     // the operation stops with this reply: nothing follows it
 };
 
 }  // namespace dnssd_sim

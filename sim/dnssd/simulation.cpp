@@ -53,6 +53,33 @@ bool Contains(const std::vector<uint32_t>& list, uint32_t value)
     return std::find(list.begin(), list.end(), value) != list.end();
 }
 
+bool Erase(std::vector<uint32_t>& list, uint32_t value)
+{
+    auto it = std::find(list.begin(), list.end(), value);
+    if (it == list.end())
+        return false;
+    list.erase(it);
+    return true;
+}
+
+// A browse sees the instance where it is announced; the other calls answer from the cache,
+// which keeps a withdrawn instance's records.
+const std::vector<uint32_t>& AnsweringInterfaces(const Instance& inst, const _DNSServiceRef_t& op)
+{
+    return op.call == Call::Browse ? inst.seenOn : inst.cachedOn;
+}
+
+// The end of a question that no record answered, as the daemon reports it: its name, no data.
+Reply Unanswered(const _DNSServiceRef_t& op, DNSServiceErrorType error)
+{
+    Reply reply;
+    reply.error = error;
+    reply.name = op.name;
+    reply.rrtype = op.rrtype;
+    reply.rrclass = op.rrclass;
+    return reply;
+}
+
 // The answer of a browse, TXT query or resolve for an instance seen on one interface.
 void BuildAnswer(const _DNSServiceRef_t& op, const Instance& inst, uint32_t index, Reply& reply)
 {
@@ -121,9 +148,14 @@ void CSimulation::Install(const Scenario& scenario)
     m_replyDelayMs = scenario.replyDelayMs;
     m_flushDelayMs = scenario.flushDelayMs;
     m_negativeDelayMs = scenario.negativeDelayMs;
+    m_goodbyeDelayMs = scenario.goodbyeDelayMs;
+    m_queryTimeoutMs = scenario.queryTimeoutMs;
+    m_negativeReplies = scenario.negativeReplies;
     m_instances = scenario.instances;
-    for (Instance& inst : m_instances)
+    for (Instance& inst : m_instances) {
         inst.seenOn = inst.hidden ? std::vector<uint32_t>() : inst.interfaces;
+        inst.cachedOn = inst.seenOn;
+    }
     m_timeline.clear();
     for (const TimelineEvent& e : scenario.timeline)
         m_timeline.emplace(m_startTick + e.atMs, e);
@@ -250,6 +282,10 @@ void CSimulation::Advance()
             if (op.sockets.Signal())
                 ++op.bytesSignalled;
             signalled = true;
+            if (op.ready.back().last) {
+                op.failed = true;
+                op.pending.clear();
+            }
         }
     }
     if (signalled)
@@ -274,6 +310,13 @@ void CSimulation::ApplyEvent(const TimelineEvent& event)
     }
     case EventKind::Txt:
         ChangeTxt(*inst, event.txt);
+        break;
+    case EventKind::Goodbye:
+        for (uint32_t index : event.interfaces)
+            Goodbye(*inst, index);
+        break;
+    case EventKind::Flush:
+        Flush(*inst);
         break;
     }
 }
@@ -304,23 +347,31 @@ void CSimulation::QueueFirstAnswers(_DNSServiceRef_t& op)
     for (const Instance& inst : m_instances) {
         if (!Matches(inst, op))
             continue;
-        for (uint32_t index : inst.seenOn)
+        for (uint32_t index : AnsweringInterfaces(inst, op))
             answered = QueueAnswers(op, inst, index, due) || answered;
     }
-    if (answered || !(op.flags & kDNSServiceFlagsReturnIntermediates))
+    if (op.call == Call::Query || op.call == Call::GetAddrInfo)
+        QueueEndOfQuestion(op, answered);
+}
+
+void CSimulation::QueueEndOfQuestion(_DNSServiceRef_t& op, bool answered)
+{
+    // A multicast question that nobody answers gets no reply at all. A question asked with
+    // a time limit is stopped when it runs out, answered or not.
+    if (op.flags & kDNSServiceFlagsTimeout) {
+        Reply timeout = Unanswered(op, kDNSServiceErr_Timeout);
+        timeout.last = true;
+        Queue(op, timeout, Now() + m_queryTimeoutMs);
+    }
+    if (answered || !m_negativeReplies || !(op.flags & kDNSServiceFlagsReturnIntermediates))
         return;
-    // Asked for intermediate results: the daemon reports that nothing answered.
-    Reply negative;
-    negative.error = kDNSServiceErr_NoSuchRecord;
-    negative.name = op.name;
-    negative.rrtype = op.rrtype;
-    negative.rrclass = op.rrclass;
+    // The unicast way: an intermediate answer that the name has no such record.
+    Reply negative = Unanswered(op, kDNSServiceErr_NoSuchRecord);
     if (op.call == Call::GetAddrInfo) {
         negative.hasAddress = true;
         negative.address.sin_family = AF_INET;
     }
-    if (op.call == Call::Query || op.call == Call::GetAddrInfo)
-        Queue(op, negative, Now() + m_negativeDelayMs);
+    Queue(op, negative, Now() + m_negativeDelayMs);
 }
 
 bool CSimulation::QueueAnswers(_DNSServiceRef_t& op, const Instance& inst, uint32_t index,
@@ -357,7 +408,7 @@ bool CSimulation::QueueAnswers(_DNSServiceRef_t& op, const Instance& inst, uint3
 
 void CSimulation::QueueRemoval(_DNSServiceRef_t& op, const Instance& inst, uint32_t index)
 {
-    // Resolves and address lookups are not told of a withdrawal, as with the real daemon.
+    // Only browses and TXT questions are told that a record went.
     if (op.failed || !op.Wants(index) || (op.call != Call::Browse && op.call != Call::Query))
         return;
     Reply removal;
@@ -368,25 +419,75 @@ void CSimulation::QueueRemoval(_DNSServiceRef_t& op, const Instance& inst, uint3
 
 void CSimulation::Announce(Instance& inst, uint32_t index)
 {
-    if (Contains(inst.seenOn, index))
-        return;
-    inst.seenOn.push_back(index);
+    // Back before its goodbye took effect: the browse record never went.
+    CancelGoodbye(inst.key, index);
+    bool newToBrowses = !Contains(inst.seenOn, index);
+    bool newToCache = !Contains(inst.cachedOn, index);
+    if (newToBrowses)
+        inst.seenOn.push_back(index);
+    if (newToCache)
+        inst.cachedOn.push_back(index);
     for (auto& entry : m_refs) {
-        if (Matches(inst, *entry.second))
-            QueueAnswers(*entry.second, inst, index, Now() + m_replyDelayMs);
+        _DNSServiceRef_t& op = *entry.second;
+        // Records already cached are not news to the questions that hold them.
+        if (Matches(inst, op) && (op.call == Call::Browse ? newToBrowses : newToCache))
+            QueueAnswers(op, inst, index, Now() + m_replyDelayMs);
     }
 }
 
 void CSimulation::Withdraw(Instance& inst, uint32_t index)
 {
-    auto it = std::find(inst.seenOn.begin(), inst.seenOn.end(), index);
-    if (it == inst.seenOn.end())
+    if (!Contains(inst.seenOn, index) || FindGoodbye(inst.key, index) != m_timeline.end())
         return;
-    inst.seenOn.erase(it);
+    TimelineEvent goodbye;
+    goodbye.kind = EventKind::Goodbye;
+    goodbye.key = inst.key;
+    goodbye.interfaces = {index};
+    m_timeline.emplace(Now() + m_goodbyeDelayMs, goodbye);
+    m_clockCv.notify_all();
+}
+
+CSimulation::Timeline::iterator CSimulation::FindGoodbye(const InstanceKey& key, uint32_t index)
+{
+    for (auto it = m_timeline.begin(); it != m_timeline.end(); ++it) {
+        const TimelineEvent& e = it->second;
+        if (e.kind == EventKind::Goodbye && e.key == key && e.interfaces.size() == 1 &&
+            e.interfaces[0] == index)
+            return it;
+    }
+    return m_timeline.end();
+}
+
+void CSimulation::CancelGoodbye(const InstanceKey& key, uint32_t index)
+{
+    auto it = FindGoodbye(key, index);
+    if (it != m_timeline.end())
+        m_timeline.erase(it);
+}
+
+void CSimulation::Goodbye(Instance& inst, uint32_t index)
+{
+    // Only the browse record goes; SRV, TXT and addresses stay cached for their long TTL.
+    if (!Erase(inst.seenOn, index))
+        return;
     for (auto& entry : m_refs) {
-        if (Matches(inst, *entry.second))
+        if (entry.second->call == Call::Browse && Matches(inst, *entry.second))
             QueueRemoval(*entry.second, inst, index);
     }
+}
+
+void CSimulation::Flush(Instance& inst)
+{
+    for (uint32_t index : std::vector<uint32_t>(inst.cachedOn))
+        CancelGoodbye(inst.key, index);
+    for (auto& entry : m_refs) {
+        _DNSServiceRef_t& op = *entry.second;
+        if (Matches(inst, op))
+            for (uint32_t index : AnsweringInterfaces(inst, op))
+                QueueRemoval(op, inst, index);
+    }
+    inst.seenOn.clear();
+    inst.cachedOn.clear();
 }
 
 void CSimulation::ChangeTxt(Instance& inst, const std::string& rdata)
@@ -427,11 +528,11 @@ DNSServiceErrorType CSimulation::Reconfirm(DNSServiceFlags flags, uint32_t inter
     if (rrtype != kDNSServiceType_TXT)
         return kDNSServiceErr_NoError;
     for (const Instance& inst : m_instances) {
-        if (inst.flushOnReconfirm && !inst.seenOn.empty() &&
+        if (inst.flushOnReconfirm && !inst.cachedOn.empty() &&
             SameName(FullServiceName(inst.key.name, inst.key.type, inst.key.domain), fullname)) {
             // The instance no longer answers the daemon's check: its records are flushed.
             TimelineEvent flush;
-            flush.kind = EventKind::Remove;
+            flush.kind = EventKind::Flush;
             flush.key = inst.key;
             m_timeline.emplace(Now() + m_flushDelayMs, flush);
             m_clockCv.notify_all();

@@ -45,6 +45,7 @@ public:
 private:
     using Lock = std::unique_lock<CMutex>;
     using OpPtr = std::shared_ptr<_DNSServiceRef_t>;
+    using Timeline = std::multimap<uint64_t, TimelineEvent>;  // by due tick
 
     CSimulation() = default;
     void EnsureLoaded();
@@ -62,12 +63,17 @@ private:
     bool StartClock();
 
     void QueueFirstAnswers(_DNSServiceRef_t& op);
+    void QueueEndOfQuestion(_DNSServiceRef_t& op, bool answered);
     bool QueueAnswers(_DNSServiceRef_t& op, const Instance& inst, uint32_t index,
         uint64_t due);
     void QueueRemoval(_DNSServiceRef_t& op, const Instance& inst, uint32_t index);
     void Queue(_DNSServiceRef_t& op, const Reply& reply, uint64_t due);
     void Announce(Instance& inst, uint32_t index);
     void Withdraw(Instance& inst, uint32_t index);
+    Timeline::iterator FindGoodbye(const InstanceKey& key, uint32_t index);
+    void CancelGoodbye(const InstanceKey& key, uint32_t index);
+    void Goodbye(Instance& inst, uint32_t index);
+    void Flush(Instance& inst);
     void ChangeTxt(Instance& inst, const std::string& rdata);
     void Deliver(_DNSServiceRef_t& op, const Reply& reply);
 
@@ -82,8 +88,11 @@ private:
     uint32_t m_replyDelayMs = 2;
     uint32_t m_flushDelayMs = 20;
     uint32_t m_negativeDelayMs = 50;
+    uint32_t m_goodbyeDelayMs = 1000;
+    uint32_t m_queryTimeoutMs = 5000;
+    bool m_negativeReplies = false;
     std::vector<Instance> m_instances;
-    std::multimap<uint64_t, TimelineEvent> m_timeline;  // by due tick
+    Timeline m_timeline;
     std::vector<ErrorInjection> m_errors;
     std::vector<ZanviDnssdReconfirm> m_reconfirms;
     std::map<DNSServiceRef, OpPtr> m_refs;

@@ -135,4 +135,40 @@ TEST(PluginExportsTest, RepeatedInitLeavesTheLibraryUsable)
     EXPECT_EQ(host.Free(), 3);
 }
 
+TEST(PluginExportsTest, LongLibraryPathNeverLoadsDnssdFromAnywhereElse)
+{
+    // A folder whose path alone fills a buffer of MAX_PATH characters.
+    TempDir dir;
+    std::wstring folder = dir.Path();
+    while (folder.size() < MAX_PATH)
+        ASSERT_TRUE(CreateDirectoryW((folder += L"\\" + std::wstring(60, L'x')).c_str(), nullptr));
+    ASSERT_TRUE(CopyInto(BinDir() + L"\\ZanviResolver.dll", folder));
+    // A library planted in the current folder and at the root of its drive.
+    TempDir planted;
+    ASSERT_TRUE(CopyInto(SimDir() + L"\\dnssd.dll", planted.Path()));
+    const std::wstring root = planted.Path().substr(0, 3) + L"dnssd.dll";
+    ASSERT_TRUE(CopyFileW((SimDir() + L"\\dnssd.dll").c_str(), root.c_str(), TRUE));
+    wchar_t previous[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    SetCurrentDirectoryW(planted.Path().c_str());
+
+    HMODULE module = LoadLibraryW((folder + L"\\ZanviResolver.dll").c_str());
+    EXPECT_NE(module, nullptr);
+    if (module) {
+        auto init = reinterpret_cast<int32_t (*)()>(
+            reinterpret_cast<void*>(GetProcAddress(module, "Zanviresolver_Init")));
+        auto free = reinterpret_cast<int32_t (*)()>(
+            reinterpret_cast<void*>(GetProcAddress(module, "Zanviresolver_Free")));
+        DebugOutputCapture capture;
+        EXPECT_EQ(init(), 5);
+        EXPECT_TRUE(Contains(capture.Messages(),
+                             L"D:Load_DNSSD_Library(): dnssd.dll not loaded working directory is:" +
+                                 folder + L"\\dnssd.dll"));
+        free();
+        FreeLibrary(module);
+    }
+    SetCurrentDirectoryW(previous);
+    DeleteFileW(root.c_str());
+}
+
 }  // namespace

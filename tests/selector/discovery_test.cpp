@@ -39,6 +39,12 @@ std::vector<std::string> Pending()
     return Table(g_PendingNames, static_cast<uint32_t>(g_PendingCount));
 }
 
+std::vector<std::string> Waiting()
+{
+    std::lock_guard<CMutex> lock(g_TablesLock);
+    return Table(g_WaitingNames, static_cast<uint32_t>(g_WaitingCount));
+}
+
 std::vector<int> LinksOf(const VciLinks& links)
 {
     return {links.usb, links.wifi, links.eth};
@@ -251,29 +257,39 @@ TEST_F(DiscoveryTest, AnsweredInstanceIsAskedForAgainEveryElevenTicks)
     EXPECT_EQ(m_reconfirmCount(), 2);
 }
 
-TEST_F(DiscoveryTest, TwentyFiveInstancesLeaveTheFirstTwentyListed)
+TEST_F(DiscoveryTest, InstancesBeyondTheTwentiethWaitForAFreeSlotInArrivalOrder)
 {
     std::string scenario;
-    std::vector<std::string> first20;
+    std::vector<std::string> names;
     for (int i = 1; i <= 25; ++i) {
-        std::string name = "VCI-" + std::string(i < 10 ? "0" : "") + std::to_string(i);
-        scenario += "instance " + name + " _zeb_vci._tcp\n";
-        if (i <= 20) first20.push_back(name);
+        names.push_back("VCI-" + std::string(i < 10 ? "0" : "") + std::to_string(i));
+        scenario += "instance " + names.back() + " _zeb_vci._tcp\n";
     }
     Load(scenario);
     StartBrowse();
-    ASSERT_TRUE(WaitListed(20));
-    Sleep(400);
-    EXPECT_EQ(Listed(), first20);
-    EXPECT_EQ(Pending(), first20);
+    ASSERT_TRUE(WaitFor([] { return Waiting().size() == 5; }));
+    EXPECT_EQ(Listed(), std::vector<std::string>(names.begin(), names.begin() + 20));
+    EXPECT_EQ(Pending(), Listed());
+    EXPECT_EQ(Waiting(), std::vector<std::string>(names.begin() + 20, names.end()));
     EXPECT_TRUE(Tick());
     EXPECT_EQ(g_ShownCount, 20u);
 
-    // A freed slot is not filled by an instance that was ignored.
-    ASSERT_EQ(m_remove("VCI-05", kType, "local.", 0), 0);
-    ASSERT_TRUE(WaitListed(19));
-    Sleep(400);
-    EXPECT_EQ(Listed().size(), 19u);
+    // Five leave, one of them still waiting: the other waiting ones take the freed slots.
+    for (const char* name : {"VCI-05", "VCI-22", "VCI-01", "VCI-20", "VCI-13"})
+        ASSERT_EQ(m_remove(name, kType, "local.", 0), 0);
+    std::vector<std::string> expected;
+    for (const std::string& name : names)
+        if (name != "VCI-01" && name != "VCI-05" && name != "VCI-13" && name != "VCI-20" &&
+            name != "VCI-22")
+            expected.push_back(name);
+    EXPECT_TRUE(WaitFor([&] { return Listed() == expected; })) << Listed().size();
+    EXPECT_TRUE(Waiting().empty());
+    const std::vector<std::string> pending = Pending();
+    ASSERT_EQ(pending.size(), 20u);
+    EXPECT_EQ(std::vector<std::string>(pending.end() - 4, pending.end()),
+              (std::vector<std::string>{"VCI-21", "VCI-23", "VCI-24", "VCI-25"}));
+    EXPECT_TRUE(Tick());
+    EXPECT_EQ(g_ShownCount, 20u);
 }
 
 TEST_F(DiscoveryTest, BrowseFailuresStopAllDiscovery)
@@ -304,7 +320,7 @@ TEST_F(DiscoveryTest, BrowseFailuresStopAllDiscovery)
 TEST_F(DiscoveryTest, BrowseFailureAlsoEndsTheQueryThread)
 {
     // The query for a name with a dot in it is never answered.
-    Load("negative-delay 600000\ninstance A.B _zeb_vci._tcp\n");
+    Load("instance A.B _zeb_vci._tcp\n");
     StartBrowse();
     ASSERT_TRUE(WaitListed(1));
     Tick();
@@ -315,6 +331,70 @@ TEST_F(DiscoveryTest, BrowseFailureAlsoEndsTheQueryThread)
     EXPECT_TRUE(WaitFor([] { return g_StopThreads.load() == 1; }));
     EXPECT_TRUE(WaitFor([&] { return m_openReferences() == 0; }));
     EXPECT_EQ(g_QueryActive.load(), 1) << "the query was never answered";
+}
+
+TEST_F(DiscoveryTest, UnansweredTxtQueryIsEndedAfterEightTicksAndAskedAgainInTheNextPass)
+{
+    // Nobody answers the TXT question for a name with a dot in it.
+    Load("instance A.B _zeb_vci._tcp\n");
+    StartBrowse();
+    ASSERT_TRUE(WaitListed(1));
+    Tick();
+    ASSERT_NE(g_QueryRef.load(), nullptr);
+    ASSERT_TRUE(WaitFor([&] { return m_openReferences() == 2; }));
+    for (int waited = 1; waited < kTxtQueryTicks; ++waited) {
+        Tick();
+        ASSERT_EQ(g_QueryActive.load(), 1) << waited;
+    }
+    Tick();
+    EXPECT_EQ(g_QueryActive.load(), 0);
+    EXPECT_EQ(g_QueryRef.load(), nullptr);
+    // Its thread ends and deallocates the reference; the browse's stays.
+    EXPECT_TRUE(WaitFor([&] { return m_openReferences() == 1; }));
+
+    // The re-queueing keeps its cadence: the name is asked again 11 ticks after the first time.
+    int ticks = 1 + kTxtQueryTicks;
+    while (g_QueryActive.load() == 0 && ticks < 40) {
+        Tick();
+        ++ticks;
+    }
+    EXPECT_EQ(ticks, 12);
+    EXPECT_TRUE(WaitFor([&] { return m_openReferences() == 2; }));
+}
+
+TEST_F(DiscoveryTest, UnansweredTxtQueryStallsNeitherLinksNorReconfirmNorRemoval)
+{
+    Load("instance A.B _zeb_vci._tcp\n"  // its TXT question is never answered
+         "instance DEMO-01 _zeb_vci._tcp\n  txt \"usb=true\"\n"
+         "instance SILENT-9 _zeb_vci._tcp\n  txt \"wifi=true\"\n  flush-on-reconfirm\n"
+         "instance LATE-03 _zeb_vci._tcp\n  hidden\n  txt \"eth=true\"\n"
+         "at 1500 add LATE-03 _zeb_vci._tcp local.\n");
+    StartBrowse();
+    ASSERT_TRUE(WaitListed(3));
+    auto demoReconfirms = [&] {
+        int count = 0;
+        for (int i = 0; i < m_reconfirmCount(); ++i) {
+            ZanviDnssdReconfirm r = {};
+            if (m_getReconfirm(i, &r) == 0 && std::string(r.fullname).rfind("DEMO-01.", 0) == 0)
+                ++count;
+        }
+        return count;
+    };
+    // The dialog's timer: a tick every 250 ms.
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            Tick();
+            Sleep(240);
+            return Listed() == std::vector<std::string>{"A.B", "DEMO-01", "LATE-03"} &&
+                   ListedLinks("LATE-03") == std::vector<int>{0, 0, 1} && demoReconfirms() >= 2;
+        },
+        40000));
+    EXPECT_EQ(Listed(), (std::vector<std::string>{"A.B", "DEMO-01", "LATE-03"}))
+        << "the silent VCI is removed after its reconfirm";
+    EXPECT_EQ(ListedLinks("A.B"), (std::vector<int>{0, 0, 0}));
+    EXPECT_EQ(ListedLinks("DEMO-01"), (std::vector<int>{1, 0, 0}));
+    EXPECT_EQ(ListedLinks("LATE-03"), (std::vector<int>{0, 0, 1}));
+    EXPECT_GE(demoReconfirms(), 2) << "the names are asked for again";
 }
 
 TEST_F(DiscoveryTest, FailingQueryStopsAllDiscovery)
@@ -400,27 +480,40 @@ TEST_F(TxtReplyTest, NamesAreMatchedUpToTheFirstDot)
     EXPECT_EQ(LinksOf(g_VciLinks[0]), (std::vector<int>{1, 0, 0}));
 }
 
-TEST_F(TxtReplyTest, AnyReplyEndsTheQuery)
+TEST_F(TxtReplyTest, OnlyAReplyOfTheCurrentQueryEndsIt)
 {
     const std::string data = "\x08usb=true";
+    // Two references: only their values count.
+    char older = 0, current = 0;
+    const DNSServiceRef olderRef = reinterpret_cast<DNSServiceRef>(&older);
+    const DNSServiceRef currentRef = reinterpret_cast<DNSServiceRef>(&current);
     struct Case {
         const char* fullName;
+        DNSServiceRef from;
         DNSServiceErrorType error;
         int usb;
+        int active;  // g_QueryActive afterwards
     };
     const Case cases[] = {
-        {"GONE-9._zeb_vci._tcp.local.", 0, 0},  // removed since the query started
-        {"DEMO-01._zeb_vci._tcp.local.", kDNSServiceErr_NoSuchRecord, 0},
-        {"DEMO-01._zeb_vci._tcp.local.", 0, 1},
+        // A late reply of a query that was ended meanwhile: its data counts, the newer
+        // query goes on.
+        {"DEMO-01._zeb_vci._tcp.local.", olderRef, 0, 1, 1},
+        {"GONE-9._zeb_vci._tcp.local.", currentRef, 0, 0, 0},  // removed since it started
+        {"DEMO-01._zeb_vci._tcp.local.", currentRef, kDNSServiceErr_NoSuchRecord, 0, 0},
+        {"DEMO-01._zeb_vci._tcp.local.", currentRef, 0, 1, 0},
     };
     for (const Case& c : cases) {
+        g_VciLinks[0] = VciLinks{0, 0, 0};
         g_QueryActive = 1;
-        QueryTxtReply(nullptr, 0, 1, c.error, c.fullName, kDNSServiceType_TXT, kDNSServiceClass_IN,
+        g_QueryRef = currentRef;
+        QueryTxtReply(c.from, 0, 1, c.error, c.fullName, kDNSServiceType_TXT, kDNSServiceClass_IN,
                       static_cast<uint16_t>(data.size()), data.data(), 120, nullptr);
-        EXPECT_EQ(g_QueryActive.load(), 0) << c.fullName;
+        EXPECT_EQ(g_QueryActive.load(), c.active) << c.fullName;
+        EXPECT_EQ(g_QueryRef.load(), c.active ? currentRef : nullptr) << c.fullName;
         EXPECT_EQ(g_VciLinks[0].usb, c.usb) << c.fullName;
         EXPECT_EQ(g_VciCount, 2u);
     }
+    g_QueryRef = nullptr;
 }
 
 // LoadDnssd in a probe copied into a folder of its own.

@@ -299,6 +299,42 @@ TEST_F(SelectorDialogTest, AboutBoxOpensFromTheSystemMenuAndTheButton)
     });
 }
 
+POINT CentreOf(HWND hWnd)
+{
+    RECT rc = {};
+    GetWindowRect(hWnd, &rc);
+    return POINT{(rc.left + rc.right) / 2, (rc.top + rc.bottom) / 2};
+}
+
+TEST_F(SelectorDialogTest, DialogOpensCentredOnTheScreenAndTheAboutBoxCentredOverIt)
+{
+    auto dlg = BaySteward();
+    RunDialog(*dlg, [](HWND hDlg) {
+        RECT work = {};
+        ASSERT_TRUE(SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0));
+        const POINT dialog = CentreOf(hDlg);
+        EXPECT_NEAR(dialog.x, (work.left + work.right) / 2, 2);
+        EXPECT_NEAR(dialog.y, (work.top + work.bottom) / 2, 2);
+
+        // Moved by the user, the dialog takes its About box along.
+        SetWindowPos(hDlg, nullptr, work.left + 40, work.top + 60, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        ClickButton(hDlg, IDC_ABOUT);
+        // Shown once its initialisation, the centring included, is over.
+        HWND hAbout = nullptr;
+        ASSERT_TRUE(WaitFor([&] {
+            hAbout = FindWindowW(L"#32770", L"About ZanviSelector");
+            return hAbout && IsWindowVisible(hAbout);
+        }));
+        const POINT owner = CentreOf(hDlg);
+        const POINT about = CentreOf(hAbout);
+        EXPECT_NEAR(about.x, owner.x, 2);
+        EXPECT_NEAR(about.y, owner.y, 2);
+        PostMessageW(hAbout, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
+        EXPECT_TRUE(WaitFor([&] { return !IsWindow(hAbout); }));
+    });
+}
+
 class VciManagerKey {
 public:
     explicit VciManagerKey(const std::wstring& path)

@@ -164,10 +164,12 @@ void ResetDiscoveryState(const char* serviceType)
     g_VciCount = 0;
     g_ShownCount = 0;
     g_PendingCount = 0;
+    g_WaitingCount = 0;
     std::memset(g_VciNames, 0, sizeof(g_VciNames));
     std::memset(g_VciLinks, 0, sizeof(g_VciLinks));
     std::memset(g_ShownNames, 0, sizeof(g_ShownNames));
     std::memset(g_ShownLinks, 0, sizeof(g_ShownLinks));
     std::memset(g_PendingNames, 0, sizeof(g_PendingNames));
+    std::memset(g_WaitingNames, 0, sizeof(g_WaitingNames));
     CopyCut(g_szServiceType, serviceType);
 }

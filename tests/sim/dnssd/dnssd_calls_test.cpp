@@ -94,33 +94,44 @@ TEST_F(DnssdTest, TxtQueryDeliversRawRdataOncePerInterface)
     }
 }
 
-TEST_F(DnssdTest, TxtQueryForAnUnknownNameGetsANegativeIntermediateAnswer)
+TEST_F(DnssdTest, UnansweredQuestionGetsNoReplyUnlessItHasATimeLimitOrTheScenarioIsKinder)
 {
     // A dot inside an instance name is escaped in its full name; the plain spelling names
     // another service, which nobody answers.
-    Load("instance A.B _zeb_vci._tcp local.\n  txt \"usb=true\"\nnegative-delay 5\n");
+    const std::string network = "instance A.B _zeb_vci._tcp local.\n  txt \"usb=true\"\n"
+                                "query-timeout 150\nnegative-delay 5\n";
+    const DNSServiceFlags kTimeLimit = kDNSServiceFlagsTimeout;
     struct Case {
+        const char* options;
         const char* fullname;
         DNSServiceFlags flags;
-        DNSServiceErrorType error;
-        size_t answers;
+        std::vector<DNSServiceErrorType> replies;  // the errors of the replies, in order
     } cases[] = {
-        {"A.B._zeb_vci._tcp.local", 0x9100, kDNSServiceErr_NoSuchRecord, 1},
-        {"A\\.B._zeb_vci._tcp.local", 0x9100, kDNSServiceErr_NoError, 1},
-        {"A.B._zeb_vci._tcp.local", 0, kDNSServiceErr_NoError, 0},
+        {"", "A.B._zeb_vci._tcp.local", 0x9100, {}},
+        {"", "A.B._zeb_vci._tcp.local", 0x9100 | kTimeLimit, {kDNSServiceErr_Timeout}},
+        {"", "A\\.B._zeb_vci._tcp.local", kTimeLimit, {0, kDNSServiceErr_Timeout}},
+        {"negative-replies\n", "A.B._zeb_vci._tcp.local", 0x9100, {kDNSServiceErr_NoSuchRecord}},
+        {"negative-replies\n", "A.B._zeb_vci._tcp.local", 0, {}},
+        {"negative-replies\n", "A\\.B._zeb_vci._tcp.local", 0x9100, {0}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.fullname);
+        SCOPED_TRACE(std::string(c.options) + c.fullname + " " + std::to_string(c.flags));
+        Load(network + c.options);
         CAnswers answers;
         CRef ref;
         ASSERT_EQ(0, Dnssd().QueryRecord(&ref, c.flags, 0, c.fullname, 16, 1,
                          CAnswers::OnQuery, &answers));
-        answers.PumpUntil(ref.Get(), c.answers + 1, 200);
-        ASSERT_EQ(c.answers, answers.Count());
-        if (c.answers > 0) {
-            EXPECT_EQ(c.error, answers.Get()[0].error);
-            EXPECT_EQ(c.error == 0, (answers.Get()[0].flags & kDNSServiceFlagsAdd) != 0);
+        // Past the time limit: a stopped question gets nothing more.
+        answers.PumpUntil(ref.Get(), c.replies.size() + 1, 400);
+        std::vector<DNSServiceErrorType> errors;
+        for (const Answer& a : answers.Get()) {
+            errors.push_back(a.error);
+            EXPECT_EQ(a.error == 0, (a.flags & kDNSServiceFlagsAdd) != 0);
+            if (a.error != 0) {
+                EXPECT_EQ("", a.data);
+            }
         }
+        EXPECT_EQ(c.replies, errors);
     }
 }
 
@@ -153,18 +164,20 @@ TEST_F(DnssdTest, ResolveAnswersOncePerInterfaceWithHostPortAndTxt)
 
 TEST_F(DnssdTest, GetAddrInfoAnswersIpv4PerInterfaceHonouringTheFilters)
 {
-    Load(kTwoVcis);
     struct Case {
+        const char* options;
         uint32_t interfaceIndex;
         DNSServiceProtocol protocol;
-        std::vector<std::string> expected;  // "index address"; "3 -" for a negative answer
+        std::vector<std::string> expected;  // "index address error"
     } cases[] = {
-        {0, kDNSServiceProtocol_IPv4, {"3 169.254.10.1", "7 192.168.5.20"}},
-        {7, kDNSServiceProtocol_IPv4, {"7 192.168.5.20"}},
-        {0, kDNSServiceProtocol_IPv6, {"0 0.0.0.0"}},
+        {"", 0, kDNSServiceProtocol_IPv4, {"3 169.254.10.1 0", "7 192.168.5.20 0"}},
+        {"", 7, kDNSServiceProtocol_IPv4, {"7 192.168.5.20 0"}},
+        {"", 0, kDNSServiceProtocol_IPv6, {}},  // nobody answers: no reply at all
+        {"negative-replies\n", 0, kDNSServiceProtocol_IPv6, {"0 0.0.0.0 -65554"}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.interfaceIndex);
+        SCOPED_TRACE(std::string(c.options) + std::to_string(c.interfaceIndex));
+        Load(std::string(kTwoVcis) + c.options);
         CAnswers answers;
         CRef ref;
         ASSERT_EQ(0, Dnssd().GetAddrInfo(&ref, kDNSServiceFlagsReturnIntermediates,
@@ -175,8 +188,8 @@ TEST_F(DnssdTest, GetAddrInfoAnswersIpv4PerInterfaceHonouringTheFilters)
         for (const Answer& a : answers.Get()) {
             EXPECT_EQ(AF_INET, a.family);
             EXPECT_EQ("VCI-DEMO-01.local", a.name);
-            EXPECT_EQ(a.address == "0.0.0.0" ? kDNSServiceErr_NoSuchRecord : 0, a.error);
-            got.push_back(std::to_string(a.interfaceIndex) + " " + a.address);
+            got.push_back(std::to_string(a.interfaceIndex) + " " + a.address + " " +
+                          std::to_string(a.error));
         }
         EXPECT_EQ(c.expected, got);
     }
@@ -215,6 +228,11 @@ TEST_F(DnssdTest, ReconfirmIsRecordedAndCanFlushTheInstance)
     ASSERT_EQ(0, Dnssd().Browse(&browse, 0, 0, "_zeb_vci._tcp", nullptr, CAnswers::OnBrowse,
                      &answers));
     ASSERT_TRUE(answers.PumpUntil(browse.Get(), 3));
+    CAnswers txt;
+    CRef query;
+    ASSERT_EQ(0, Dnssd().QueryRecord(&query, 0x9100, 0, "GONE._zeb_vci._tcp.local", 16, 1,
+                     CAnswers::OnQuery, &txt));
+    ASSERT_TRUE(txt.PumpUntil(query.Get(), 2));
 
     const char rdata[] = "\x08" "eth=true";
     ASSERT_EQ(0, Dnssd().ReconfirmRecord(kDNSServiceFlagsAdd, 2, "STAYS._zeb_vci._tcp.local",
@@ -229,6 +247,15 @@ TEST_F(DnssdTest, ReconfirmIsRecordedAndCanFlushTheInstance)
         EXPECT_EQ("GONE", got[i].name);
         EXPECT_EQ(0u, got[i].flags & kDNSServiceFlagsAdd);
     }
+    // Flushed from the cache: the live question is told, a new one gets nothing.
+    ASSERT_TRUE(txt.PumpUntil(query.Get(), 4));
+    EXPECT_EQ(0u, txt.Get()[3].flags & kDNSServiceFlagsAdd);
+    CAnswers resolved;
+    CRef resolve;
+    ASSERT_EQ(0, Dnssd().Resolve(&resolve, 0, 0, "GONE", "_zeb_vci._tcp", "local.",
+                     CAnswers::OnResolve, &resolved));
+    resolved.PumpUntil(resolve.Get(), 1, 100);
+    EXPECT_EQ(0u, resolved.Count());
 
     ASSERT_EQ(2, Dnssd().ReconfirmCount());
     ZanviDnssdReconfirm r = {};
@@ -241,4 +268,57 @@ TEST_F(DnssdTest, ReconfirmIsRecordedAndCanFlushTheInstance)
     ASSERT_EQ(9, r.rdlen);
     EXPECT_EQ(0, memcmp(rdata, r.rdata, 9));
     EXPECT_EQ(-1, Dnssd().GetReconfirm(2, &r));
+}
+
+TEST_F(DnssdTest, WithdrawnInstanceSaysGoodbyeToBrowsesOnlyAndStaysCached)
+{
+    Load("goodbye-delay 300\n"
+         "instance GONE _zeb_vci._tcp local.\n  interfaces 3 7\n  txt \"eth=true\"\n"
+         "  host gone.local.\n  port 58713\n  address 10.0.0.7\n"
+         "instance BACK _zeb_vci._tcp local.\n  interfaces 3\n");
+    CAnswers browse;
+    CAnswers txt;
+    CRef browseRef;
+    CRef queryRef;
+    ASSERT_EQ(0, Dnssd().Browse(&browseRef, 0, 0, "_zeb_vci._tcp", nullptr, CAnswers::OnBrowse,
+                     &browse));
+    ASSERT_EQ(0, Dnssd().QueryRecord(&queryRef, 0x9100, 0, "GONE._zeb_vci._tcp.local", 16, 1,
+                     CAnswers::OnQuery, &txt));
+    ASSERT_TRUE(browse.PumpUntil(browseRef.Get(), 3));
+    ASSERT_TRUE(txt.PumpUntil(queryRef.Get(), 2));
+
+    const DWORD start = GetTickCount();
+    ASSERT_EQ(0, Dnssd().RemoveInstance("GONE", "_zeb_vci._tcp", nullptr, 0));
+    // Back before its goodbye took effect: browses see nothing of it.
+    ASSERT_EQ(0, Dnssd().RemoveInstance("BACK", "_zeb_vci._tcp", nullptr, 3));
+    ASSERT_EQ(0, Dnssd().AddInstance("BACK", "_zeb_vci._tcp", nullptr, 3, nullptr, 0, nullptr));
+    ASSERT_TRUE(browse.PumpUntil(browseRef.Get(), 5));
+    EXPECT_GE(GetTickCount() - start, 250u);
+    browse.PumpUntil(browseRef.Get(), 6, 500);
+    EXPECT_EQ((std::vector<std::string>{"+GONE@3", "+GONE@7", "+BACK@3", "-GONE@3", "-GONE@7"}),
+        BrowseEvents(browse));
+    txt.PumpUntil(queryRef.Get(), 3, 100);
+    EXPECT_EQ(2u, txt.Count()) << "the TXT record stays cached";
+
+    // New questions still answer from the cache, each on the interface it came from.
+    CAnswers later;
+    CRef resolve;
+    CRef query;
+    CRef lookup;
+    ASSERT_EQ(0, Dnssd().Resolve(&resolve, 0, 0, "GONE", "_zeb_vci._tcp", "local.",
+                     CAnswers::OnResolve, &later));
+    ASSERT_TRUE(later.PumpUntil(resolve.Get(), 2));
+    ASSERT_EQ(0, Dnssd().QueryRecord(&query, 0x9100, 0, "GONE._zeb_vci._tcp.local", 16, 1,
+                     CAnswers::OnQuery, &later));
+    ASSERT_TRUE(later.PumpUntil(query.Get(), 4));
+    ASSERT_EQ(0, Dnssd().GetAddrInfo(&lookup, 0x1000, 0, kDNSServiceProtocol_IPv4, "gone.local.",
+                     CAnswers::OnAddrInfo, &later));
+    ASSERT_TRUE(later.PumpUntil(lookup.Get(), 6));
+    std::vector<std::string> cached;
+    for (const Answer& a : later.Get())
+        cached.push_back(std::to_string(a.interfaceIndex) + " " + a.host +
+                         a.data.substr(a.data.empty() ? 0 : 1) + a.address);
+    EXPECT_EQ((std::vector<std::string>{"3 gone.local.eth=true", "7 gone.local.eth=true",
+                  "3 eth=true", "7 eth=true", "3 10.0.0.7", "7 10.0.0.7"}),
+        cached);
 }

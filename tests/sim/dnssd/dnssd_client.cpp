@@ -183,6 +183,15 @@ void CRef::Release()
     m_ref = nullptr;
 }
 
+std::vector<std::string> BrowseEvents(const CAnswers& answers)
+{
+    std::vector<std::string> events;
+    for (const Answer& a : answers.Get())
+        events.push_back(std::string(a.flags & kDNSServiceFlagsAdd ? "+" : "-") + a.name + "@" +
+                         std::to_string(a.interfaceIndex));
+    return events;
+}
+
 std::string LoadScenarioText(const std::string& text)
 {
     TempDir dir;

@@ -112,6 +112,9 @@ private:
     DNSServiceRef m_ref = nullptr;
 };
 
+// A browse's answers in arrival order: "+NAME@INDEX" for an add, "-NAME@INDEX" for a removal.
+std::vector<std::string> BrowseEvents(const CAnswers& answers);
+
 // Writes scenario text to a file and makes it the running scenario; "" on success, else the
 // stand-in's error text.
 std::string LoadScenarioText(const std::string& text);

@@ -22,6 +22,8 @@ TEST_F(DnssdTest, MalformedScenarioIsRefusedNamingFileAndLine)
         {"reply-error reconfirm -65537\n", "1: a reconfirm has no reference"},
         {"fail browse x\n", "1: error code must be a signed number: 'x'"},
         {"interfaces\n", "1: 'interfaces' before any 'instance' line"},
+        {"negative-replies yes\n", "1: usage: negative-replies"},
+        {"goodbye-delay\n", "1: usage: reply-delay|flush-delay|negative-delay|goodbye-delay"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
@@ -130,11 +132,8 @@ TEST_F(DnssdTest, TimelineAndSteeringChangeTheNetworkWhileItRuns)
     EXPECT_EQ(-1, Dnssd().AddInstance(nullptr, "_zeb_vci._tcp", nullptr, 1, nullptr, 0, nullptr));
     EXPECT_EQ(-1, Dnssd().AddInstance("X", "_zeb_vci._tcp", nullptr, 1, nullptr, 0, "1.2.3"));
 
-    std::vector<std::string> seen;
-    for (const Answer& a : browse.Get())
-        seen.push_back(std::string(a.flags & kDNSServiceFlagsAdd ? "+" : "-") + a.name + "@" +
-                       std::to_string(a.interfaceIndex));
-    EXPECT_EQ((std::vector<std::string>{"+V@4", "+V@8", "+NEW@4", "-V@4", "-V@8"}), seen);
+    EXPECT_EQ((std::vector<std::string>{"+V@4", "+V@8", "+NEW@4", "-V@4", "-V@8"}),
+        BrowseEvents(browse));
 
     std::vector<std::string> txt;
     for (const Answer& a : query.Get())
