@@ -18,8 +18,10 @@ i686 x86_64: setup
 
 $(addprefix build-,$(TARGETS)): build-%:
 	@echo "[build] $*"
-	@# A build folder configured with another compiler (thread model) is started afresh.
-	@if [ -f build/$*/CMakeCache.txt ] && ! grep -q 'CMAKE_CXX_COMPILER:.*-g++-win32$$' build/$*/CMakeCache.txt; then \
+	@# A build folder configured with another compiler (thread model) is started afresh. The
+	@# compiler that the toolchain file names is not in the cache; CMake records it here:
+	@if [ -f build/$*/CMakeCache.txt ] && ! grep -qs 'set(CMAKE_CXX_COMPILER ".*-g++-win32")' \
+	        build/$*/CMakeFiles/*/CMakeCXXCompiler.cmake; then \
 	    rm -rf build/$*; fi
 	@# Configured every time: optional folders that appear later are found by if(EXISTS).
 	@if [ -f build/$*/CMakeCache.txt ]; then cmake -S . -B build/$* >/dev/null; \
