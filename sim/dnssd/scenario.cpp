@@ -207,7 +207,7 @@ public:
             m_s.instances.push_back(inst);
         } else if (k == "at") {
             Event(w);
-        } else if (k == "fail" || k == "reply-error" || k == "process-error") {
+        } else if (k == "fail" || k == "reply-error" || k == "process-error" || k == "pause") {
             Injection(w);
         } else {
             Attribute(w);
@@ -331,18 +331,29 @@ private:
         m_s.timeline.push_back(e);
     }
 
-    void Injection(const std::vector<std::string>& w)
+    void Injection(std::vector<std::string> w)
     {
-        const char* usage = "fail|reply-error|process-error CALL CODE [times N | always]";
+        const char* usage = "fail|reply-error|process-error CALL CODE [times N | always] | "
+                            "reply-error getaddrinfo CODE address A.B.C.D [times N | always] | "
+                            "pause CALL MS [times N | always]";
+        ErrorInjection e;
+        if (w[0] == "reply-error" && w.size() >= 5 && w[3] == "address") {
+            ParseIpv4(w[4], e.ipv4);
+            e.hasAddress = true;
+            w.erase(w.begin() + 3, w.begin() + 5);
+        }
         Expect(w.size() == 3 || (w.size() == 4 && w[3] == "always") ||
                    (w.size() == 5 && w[3] == "times"), usage);
-        ErrorInjection e;
         e.fault = w[0] == "fail" ? Fault::CallFails
-            : w[0] == "reply-error" ? Fault::ReplyError : Fault::ProcessError;
+            : w[0] == "reply-error" ? Fault::ReplyError
+            : w[0] == "pause" ? Fault::Pause : Fault::ProcessError;
         e.call = ParseCall(w[1]);
         if (e.call == Call::Reconfirm && e.fault != Fault::CallFails)
             throw ParseError{"a reconfirm has no reference; only 'fail reconfirm' applies"};
-        e.code = ParseCode(w[2]);
+        if (e.hasAddress && e.call != Call::GetAddrInfo)
+            throw ParseError{"only an address lookup's reply error carries an address"};
+        e.code = e.fault == Fault::Pause ? static_cast<int32_t>(ParseUnsigned(w[2], 600000, "pause"))
+                                         : ParseCode(w[2]);
         if (w.size() == 4)
             e.remaining = -1;
         else if (w.size() == 5)

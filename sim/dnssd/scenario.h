@@ -43,6 +43,7 @@ enum class Fault {
     CallFails,     // the call answers the code and gives no reference
     ReplyError,    // the operation's one reply carries the code
     ProcessError,  // DNSServiceProcessResult on the reference answers the code
+    Pause,         // DNSServiceProcessResult on the reference waits code ms before delivering
 };
 
 struct ErrorInjection {
@@ -50,6 +51,8 @@ struct ErrorInjection {
     Fault fault = Fault::CallFails;
     int32_t code = 0;
     int remaining = 1;  // -1: always
+    bool hasAddress = false;  // a reply error of an address lookup carries this IPv4 address
+    uint8_t ipv4[4] = {};
 };
 
 enum class EventKind {

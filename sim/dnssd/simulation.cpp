@@ -182,12 +182,14 @@ Instance* CSimulation::FindInstance(const InstanceKey& key)
     return nullptr;
 }
 
-bool CSimulation::TakeInjection(Call call, Fault fault, int32_t& code)
+bool CSimulation::TakeInjection(Call call, Fault fault, int32_t& code, ErrorInjection* taken)
 {
     for (auto it = m_errors.begin(); it != m_errors.end(); ++it) {
         if (it->call != call || it->fault != fault || it->remaining == 0)
             continue;
         code = it->code;
+        if (taken)
+            *taken = *it;
         if (it->remaining > 0 && --it->remaining == 0)
             m_errors.erase(it);
         return true;
@@ -331,9 +333,15 @@ void CSimulation::QueueFirstAnswers(_DNSServiceRef_t& op)
 {
     uint64_t due = Now() + m_replyDelayMs;
     int32_t code = 0;
-    if (TakeInjection(op.call, Fault::ReplyError, code)) {
+    ErrorInjection injected;
+    if (TakeInjection(op.call, Fault::ReplyError, code, &injected)) {
         Reply reply;
         reply.error = code;
+        reply.hasAddress = injected.hasAddress;
+        if (injected.hasAddress) {
+            reply.address.sin_family = AF_INET;
+            std::memcpy(&reply.address.sin_addr, injected.ipv4, 4);
+        }
         reply.name = op.name;
         reply.regtype = op.regtype;
         reply.domain = op.domain;
@@ -551,6 +559,7 @@ dnssd_sock_t CSimulation::SockFD(DNSServiceRef ref)
 DNSServiceErrorType CSimulation::ProcessResult(DNSServiceRef ref)
 {
     OpPtr op;
+    int32_t pauseMs = 0;
     {
         Lock lock(m_mutex);
         Advance();
@@ -564,7 +573,10 @@ DNSServiceErrorType CSimulation::ProcessResult(DNSServiceRef ref)
             [&] { return op->dead.load() || op->bytesSignalled > 0; });
         if (op->dead)
             return kDNSServiceErr_BadReference;
+        TakeInjection(op->call, Fault::Pause, pauseMs);
     }
+    if (pauseMs > 0)
+        Sleep(static_cast<DWORD>(pauseMs));  // a slow daemon: the replies wait meanwhile
 
     std::lock_guard<CRecursiveMutex> delivering(op->delivery);
     std::deque<Reply> batch;

@@ -53,7 +53,7 @@ private:
     OpPtr Find(DNSServiceRef ref);
     // Whether a call may go ahead: the scenario loaded and no failure is armed for it.
     DNSServiceErrorType Admit(Call call);
-    bool TakeInjection(Call call, Fault fault, int32_t& code);
+    bool TakeInjection(Call call, Fault fault, int32_t& code, ErrorInjection* taken = nullptr);
     Instance* FindInstance(const InstanceKey& key);
 
     void Advance();

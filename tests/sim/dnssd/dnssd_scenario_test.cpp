@@ -86,6 +86,41 @@ TEST_F(DnssdTest, ScriptedErrorsFailCallsRepliesAndProcessing)
                      &answers));
 }
 
+TEST_F(DnssdTest, AddressLookupReplyErrorCarriesTheScriptedAddress)
+{
+    Load("instance V _zeb_vci._tcp local.\n  address 10.0.0.9\n"
+         "reply-error getaddrinfo -65554 address 0.0.0.0\n"
+         "reply-error getaddrinfo -65537 address 10.0.0.3\n");
+    for (const char* expected : {"0.0.0.0", "10.0.0.3"}) {
+        CAnswers answers;
+        CRef ref;
+        ASSERT_EQ(0, Dnssd().GetAddrInfo(&ref, 0, 0, kDNSServiceProtocol_IPv4, "V.local.",
+                         CAnswers::OnAddrInfo, &answers));
+        ASSERT_TRUE(answers.PumpUntil(ref.Get(), 1));
+        answers.PumpUntil(ref.Get(), 2, 100);
+        ASSERT_EQ(1u, answers.Count());  // the error reply is the only one
+        EXPECT_NE(0, answers.Get()[0].error);
+        EXPECT_EQ(AF_INET, answers.Get()[0].family);
+        EXPECT_EQ(expected, answers.Get()[0].address);
+    }
+    EXPECT_NE("", LoadScenarioText("reply-error resolve -65554 address 0.0.0.0\n"));
+}
+
+TEST_F(DnssdTest, PausedReferenceDeliversItsRepliesOnlyAfterThePause)
+{
+    Load("instance V _zeb_vci._tcp local.\n  port 1\npause resolve 400\n");
+    CAnswers answers;
+    CRef ref;
+    ASSERT_EQ(0, Dnssd().Resolve(&ref, 0, 0, "V", "_zeb_vci._tcp", "local",
+                     CAnswers::OnResolve, &answers));
+    ASSERT_TRUE(Dnssd().WaitReadable(ref.Get(), 2000));
+    const ULONGLONG start = GetTickCount64();
+    EXPECT_EQ(kDNSServiceErr_NoError, Dnssd().ProcessResult(ref.Get()));
+    EXPECT_GE(GetTickCount64() - start, 350u);
+    EXPECT_EQ(1u, answers.Count());
+    EXPECT_NE("", LoadScenarioText("pause resolve x\n"));
+}
+
 TEST_F(DnssdTest, InjectedProcessErrorWakesALiveReference)
 {
     Load("");
