@@ -3,14 +3,15 @@
 #include <strsafe.h>
 
 #include <cstdio>
+#include <memory>
+#include <new>
 
 #include "dnssd_reply_log.h"
-#include "library_thread.h"
 #include "log.h"
 #include "module_path.h"
 #include "network_adapters.h"
 #include "proc_address.h"
-#include "run_state.h"
+#include "resolver_run.h"
 
 std::atomic<PFN_DNSServiceGetAddrInfo> gDNSServiceGetAddrInfo{nullptr};
 std::atomic<PFN_DNSServiceRefDeallocate> gDNSServiceRefDeallocate{nullptr};
@@ -20,21 +21,12 @@ std::atomic<PFN_DNSServiceResolve> gDNSServiceResolve{nullptr};
 
 std::atomic<HMODULE> g_hDnssd{nullptr};
 std::wstring g_strDnssdPath;
-std::atomic<DNSServiceRef> gServiceRef{nullptr};
-char g_szHostTarget[200];
-
-std::vector<ResolveReply> g_ResolveReplies;
-std::vector<AddrInfoReply> g_AddrInfoReplies;
-CMutex g_RepliesLock;
 
 namespace {
 
 constexpr DWORD kLoopPollMs = 300;
 constexpr DWORD kResolveLoopEndMs = 2000;
 constexpr DWORD kAddressLoopEndMs = 500;
-// A loop that outlives its phase's wait gets this much more before the next phase gives up,
-// so that two loops never share gServiceRef.
-constexpr DWORD kLoopGraceMs = 10000;
 constexpr std::size_t kIpAddressBytes = 16;
 constexpr std::size_t kPortBytes = 6;
 
@@ -57,47 +49,100 @@ private:
     bool m_started;
 };
 
-DWORD BudgetMs()
+// What one event loop owns: a reference to its run and the operation it serves, which it
+// deallocates when it ends, also when its phase gave up waiting for it.
+struct EventLoop {
+    CResolverRun* run;
+    DNSServiceRef ref;
+};
+
+DWORD BudgetMs(const CResolverRun& run)
 {
-    const int32_t seconds = g_ProgressMax;
+    const int32_t seconds = run.m_ProgressMax;
     return static_cast<DWORD>(seconds > 0 ? seconds : 0) * 1000;
 }
 
-// Starts the event loop for the reference just created; without a loop the reference ends here.
-void StartEventLoop()
+void Deallocate(const CResolverRun& run, DNSServiceRef ref)
 {
-    HANDLE thread = StartLibraryThread(HandleEvents);
-    if (!thread) {
-        DNSServiceRef ref = gServiceRef.exchange(nullptr);
-        PFN_DNSServiceRefDeallocate deallocate = gDNSServiceRefDeallocate;
-        if (ref && deallocate) deallocate(ref);
-    }
-    StoreThreadHandle(g_hEventThread, thread);
+    if (ref && run.Dnssd().refDeallocate) run.Dnssd().refDeallocate(ref);
 }
 
-// Runs the event loop for the reference just created until the phase's event is signalled, the
-// budget is spent or the run is stopped; then tells the loop to end. True when signalled.
-bool RunEventLoopUntil(HANDLE done)
+void Serve(const CResolverRun& run, DNSServiceRef ref, HANDLE hStop)
 {
-    StartEventLoop();
-    if (done) ResetEvent(done);
-    const bool signalled = WaitUnlessStopped(done, BudgetMs());
-    if (done) ResetEvent(done);
-    g_ExitFlag = true;
+    const DnssdCalls& dnssd = run.Dnssd();
+    WinsockSession winsock;
+    const dnssd_sock_t sock = ref ? dnssd.refSockFD(ref) : DNSSD_INVALID_SOCKET;
+    // Each round first waits 300 ms, or less when the phase or the run stops the loop.
+    while (!run.WaitForStop(kLoopPollMs, hStop)) {
+        fd_set readSet;
+        FD_ZERO(&readSet);
+        if (sock != DNSSD_INVALID_SOCKET) FD_SET(static_cast<SOCKET>(sock), &readSet);
+        timeval timeout{0, 10000};
+        const int ready = select(static_cast<int>(sock + 1), &readSet, nullptr, nullptr, &timeout);
+        if (ready > 0 && sock != DNSSD_INVALID_SOCKET &&
+            FD_ISSET(static_cast<SOCKET>(sock), &readSet)) {
+            if (dnssd.processResult) dnssd.processResult(ref);
+        } else if (ready < 0 && WSAGetLastError() != WSAEINTR) {
+            break;
+        }
+    }
+}
+
+void HandleEvents(void* context, HANDLE hStop)
+{
+    const std::unique_ptr<EventLoop> loop(static_cast<EventLoop*>(context));
+    const CRunOfThread hold(loop->run);
+    const CResolverRun& run = hold.Run();
+    if (!run.Dnssd().refSockFD) {
+        WriteLog(L"E:", L"HandleEvents(): gDNSServiceRefSockFD == NULL!");
+        Deallocate(run, loop->ref);  // the operation ends all the same
+        return;
+    }
+    Serve(run, loop->ref, hStop);
+    Deallocate(run, loop->ref);
+    WriteLog(L"D:", L"<< HandleEvents(): Exit");
+}
+
+// Runs an event loop for ref until the phase's event is signalled, the budget is spent or the
+// run is stopped; then stops the loop and waits up to endWaitMs for it, giving it up when it has
+// not ended. True when the event was signalled.
+bool RunEventLoopUntil(CResolverRun& run, CWorkerThread& eventLoop, DNSServiceRef ref,
+                       HANDLE done, DWORD endWaitMs)
+{
+    EventLoop* loop = new (std::nothrow) EventLoop{&run, ref};
+    run.AddRef();
+    if (!loop || !eventLoop.Start(HandleEvents, loop)) {
+        Deallocate(run, ref);
+        run.Release();
+        delete loop;
+    }
+    if (done) run.ResetEventIfLive(done);
+    const bool signalled = run.WaitUnlessStopped(done, BudgetMs(run));
+    if (done) run.ResetEventIfLive(done);
+    eventLoop.RequestStop();
+    if (!eventLoop.Join(endWaitMs)) eventLoop.GiveUp();
     return signalled;
 }
 
-void Save(const char* hostTarget, uint16_t port, uint32_t interfaceIndex)
+void Save(CResolverRun& run, const char* hostTarget, uint16_t port, uint32_t interfaceIndex)
 {
     ResolveReply reply{};
     StringCchCopyA(reply.hostTarget, sizeof(reply.hostTarget), hostTarget);
     reply.port = port;
     reply.interfaceIndex = interfaceIndex;
     {
-        std::lock_guard<CMutex> lock(g_RepliesLock);
-        g_ResolveReplies.push_back(reply);
+        std::lock_guard<CMutex> lock(run.m_RepliesLock);
+        run.m_ResolveReplies.push_back(reply);
     }
-    if (HANDLE done = g_hResolveDone) SetEvent(done);
+    if (HANDLE done = run.ResolveDone()) run.SetEventIfLive(done);
+}
+
+// Only a real answer is an address: a reply with an error code (a negative answer, which may
+// carry 0.0.0.0 as unicast DNS does) or with the unspecified address 0.0.0.0 never is.
+bool IsUsableAddress(DNSServiceErrorType errorCode, const sockaddr* address)
+{
+    return errorCode == kDNSServiceErr_NoError && address && address->sa_family == AF_INET &&
+           reinterpret_cast<const sockaddr_in*>(address)->sin_addr.s_addr != 0;
 }
 
 }  // namespace
@@ -137,40 +182,22 @@ void Unload_DNSSD_Library()
     if (HMODULE dnssd = g_hDnssd.exchange(nullptr)) FreeLibrary(dnssd);
 }
 
-void ClearReplies()
+bool GoResolveService(CResolverRun& run, CWorkerThread& eventLoop, uint32_t interfaceIndex)
 {
-    std::lock_guard<CMutex> lock(g_RepliesLock);
-    g_ResolveReplies.clear();
-    g_AddrInfoReplies.clear();
-}
-
-bool WaitForEventLoop(DWORD ms)
-{
-    HANDLE thread = g_hEventThread;
-    return !thread || WaitForSingleObject(thread, ms) == WAIT_OBJECT_0;
-}
-
-bool GoResolveService()
-{
-    PFN_DNSServiceResolve resolve = gDNSServiceResolve;
+    PFN_DNSServiceResolve resolve = run.Dnssd().resolve;
     if (!resolve) {
         WriteLog(L"E:", L"GoResolveService(): gDNSServiceResolve == NULL!");
         return false;
     }
-    if (!WaitForEventLoop(kLoopGraceMs)) return false;
-
     DNSServiceRef ref = nullptr;
-    resolve(&ref, 0, g_InterfaceIndex, g_szServiceName, g_szRegType, g_szDomain, resolve_reply,
-            nullptr);
-    gServiceRef = ref;
-    const bool signalled = RunEventLoopUntil(g_hResolveDone);
-    WaitForEventLoop(kResolveLoopEndMs);
-    return signalled;
+    resolve(&ref, 0, interfaceIndex, run.ServiceName(), run.RegType(), run.Domain(), resolve_reply,
+            &run);
+    return RunEventLoopUntil(run, eventLoop, ref, run.ResolveDone(), kResolveLoopEndMs);
 }
 
-bool GoGetAddressInfo()
+bool GoGetAddressInfo(CResolverRun& run, CWorkerThread& eventLoop)
 {
-    PFN_DNSServiceGetAddrInfo getAddrInfo = gDNSServiceGetAddrInfo;
+    PFN_DNSServiceGetAddrInfo getAddrInfo = run.Dnssd().getAddrInfo;
     if (!getAddrInfo) {
         WriteLog(L"E:", L"GoGetAddressInfo(): gDNSServiceGetAddrInfo == NULL!");
         return false;
@@ -178,88 +205,57 @@ bool GoGetAddressInfo()
     ResolveReply first{};
     bool haveReply = false;
     {
-        std::lock_guard<CMutex> lock(g_RepliesLock);
-        haveReply = !g_ResolveReplies.empty();
-        if (haveReply) first = g_ResolveReplies.front();
+        std::lock_guard<CMutex> lock(run.m_RepliesLock);
+        haveReply = !run.m_ResolveReplies.empty();
+        if (haveReply) first = run.m_ResolveReplies.front();
     }
     if (!haveReply) {
         WriteLog(L"D:", L"GoGetAddressInfo(): resolve reply count == 0");
         return false;
     }
     WriteLog(L"D:", L"GoGetAddressInfo(): resolve reply count > 0");
-    if (char* port = g_pzPort) std::snprintf(port, kPortBytes, "%d", static_cast<int>(first.port));
-    g_InterfaceIndex = first.interfaceIndex;
-    StringCchCopyA(g_szHostTarget, sizeof(g_szHostTarget), first.hostTarget);
+    run.Publish([&] {
+        if (char* port = g_pzPort) std::snprintf(port, kPortBytes, "%d", static_cast<int>(first.port));
+    });
 
-    if (!WaitForEventLoop(kLoopGraceMs)) return false;
     DNSServiceRef ref = nullptr;
-    getAddrInfo(&ref, kDNSServiceFlagsReturnIntermediates, g_InterfaceIndex,
-                kDNSServiceProtocol_IPv4, g_szHostTarget, addrinfo_reply, nullptr);
-    gServiceRef = ref;
-    const bool signalled = RunEventLoopUntil(g_hGetAddrInfoDone);
-    if (!WaitForEventLoop(kAddressLoopEndMs)) WaitForEventLoop(kLoopGraceMs);
+    getAddrInfo(&ref, kDNSServiceFlagsReturnIntermediates, first.interfaceIndex,
+                kDNSServiceProtocol_IPv4, first.hostTarget, addrinfo_reply, &run);
+    const bool signalled =
+        RunEventLoopUntil(run, eventLoop, ref, run.GetAddrInfoDone(), kAddressLoopEndMs);
 
+    AddrInfoReply answer{};
     bool delivered = false;
     {
-        std::lock_guard<CMutex> lock(g_RepliesLock);
-        if (!g_AddrInfoReplies.empty()) {
-            if (char* address = g_pzIpAddress)
-                StringCchCopyA(address, kIpAddressBytes, g_AddrInfoReplies.front().address);
-            delivered = true;
-        }
+        std::lock_guard<CMutex> lock(run.m_RepliesLock);
+        delivered = !run.m_AddrInfoReplies.empty();
+        if (delivered) answer = run.m_AddrInfoReplies.front();
     }
-    // An answer without an IPv4 address ends the wait but delivers nothing: not a success.
+    delivered = delivered && run.Publish([&] {
+        if (char* address = g_pzIpAddress) StringCchCopyA(address, kIpAddressBytes, answer.address);
+    });
+    // An answer without a usable address ends the wait but delivers nothing: not a success.
     return signalled && delivered;
-}
-
-void HandleEvents()
-{
-    PFN_DNSServiceRefSockFD sockFd = gDNSServiceRefSockFD;
-    if (!sockFd) {
-        WriteLog(L"E:", L"HandleEvents(): gDNSServiceRefSockFD == NULL!");
-        return;
-    }
-    WinsockSession winsock;
-    DNSServiceRef ref = gServiceRef;
-    const dnssd_sock_t sock = ref ? sockFd(ref) : DNSSD_INVALID_SOCKET;
-    while (!g_ExitFlag) {
-        fd_set readSet;
-        FD_ZERO(&readSet);
-        if (sock != DNSSD_INVALID_SOCKET) FD_SET(static_cast<SOCKET>(sock), &readSet);
-        Sleep(kLoopPollMs);
-        timeval timeout{0, 10000};
-        const int ready = select(static_cast<int>(sock + 1), &readSet, nullptr, nullptr, &timeout);
-        if (ready > 0 && sock != DNSSD_INVALID_SOCKET &&
-            FD_ISSET(static_cast<SOCKET>(sock), &readSet)) {
-            if (PFN_DNSServiceProcessResult process = gDNSServiceProcessResult) process(ref);
-        } else if (ready < 0 && WSAGetLastError() != WSAEINTR) {
-            break;
-        }
-    }
-    PFN_DNSServiceRefDeallocate deallocate = gDNSServiceRefDeallocate;
-    if (ref && deallocate) {
-        deallocate(ref);
-        gServiceRef = nullptr;
-    }
-    WriteLog(L"D:", L"<< HandleEvents(): Exit");
 }
 
 void DNSSD_API resolve_reply(DNSServiceRef, DNSServiceFlags flags, uint32_t interfaceIndex,
                              DNSServiceErrorType errorCode, const char* fullname,
                              const char* hosttarget, uint16_t port, uint16_t txtLen,
-                             const unsigned char* txtRecord, void*)
+                             const unsigned char* txtRecord, void* context)
 {
     const uint16_t hostPort = ntohs(port);
     LogResolveReply(flags, interfaceIndex, errorCode, fullname, hosttarget, hostPort, txtLen,
                     txtRecord);
     WriteLog(L"D:", L"resolve_reply(): port:%d  interface:%u", static_cast<int>(hostPort),
              static_cast<unsigned>(interfaceIndex));
+    CResolverRun* run = static_cast<CResolverRun*>(context);
+    if (!run) return;
     const bool hasTarget = hosttarget && hosttarget[0] != '\0';
     const int32_t index = static_cast<int32_t>(interfaceIndex);
 
-    switch (g_DesiredInterface.load()) {
+    switch (run->DesiredInterface()) {
     case DESIRED_USB:
-        if (hasTarget) Save(hosttarget, hostPort, interfaceIndex);
+        if (hasTarget) Save(*run, hosttarget, hostPort, interfaceIndex);
         WriteLog(L"D:", L"resolve_reply() [usb]");
         break;
     case DESIRED_WIFI:
@@ -271,7 +267,7 @@ void DNSSD_API resolve_reply(DNSServiceRef, DNSServiceFlags flags, uint32_t inte
         } else {
             WriteLog(L"D:", L"resolve_reply(): looking for WIFI but did not return WIFI. Save it.");
         }
-        if (hasTarget) Save(hosttarget, hostPort, interfaceIndex);
+        if (hasTarget) Save(*run, hosttarget, hostPort, interfaceIndex);
         break;
     default:
         if (LookupAdapterType(index) != kAdapterTypeEthernet) {
@@ -281,25 +277,27 @@ void DNSSD_API resolve_reply(DNSServiceRef, DNSServiceFlags flags, uint32_t inte
                 break;
             }
         }
-        if (hasTarget) Save(hosttarget, hostPort, interfaceIndex);
+        if (hasTarget) Save(*run, hosttarget, hostPort, interfaceIndex);
         break;
     }
 }
 
 void DNSSD_API addrinfo_reply(DNSServiceRef, DNSServiceFlags flags, uint32_t interfaceIndex,
                               DNSServiceErrorType errorCode, const char* hostname,
-                              const sockaddr* address, uint32_t ttl, void*)
+                              const sockaddr* address, uint32_t ttl, void* context)
 {
     LogAddrInfoReply(flags, interfaceIndex, errorCode, hostname, address, ttl);
-    const std::string ipv4 = Ipv4Text(address);
-    if (!ipv4.empty()) {
+    CResolverRun* run = static_cast<CResolverRun*>(context);
+    if (!run) return;
+    if (IsUsableAddress(errorCode, address)) {
+        const std::string ipv4 = Ipv4Text(address);
         AddrInfoReply reply{};
         StringCchCopyA(reply.hostName, sizeof(reply.hostName), hostname ? hostname : "");
         reply.interfaceIndex = interfaceIndex;
         StringCchCopyA(reply.address, sizeof(reply.address), ipv4.c_str());
         {
-            std::lock_guard<CMutex> lock(g_RepliesLock);
-            g_AddrInfoReplies.push_back(reply);
+            std::lock_guard<CMutex> lock(run->m_RepliesLock);
+            run->m_AddrInfoReplies.push_back(reply);
         }
         WriteLog(L"D:", L"addrinfo_reply(): got ipaddress:%hs", ipv4.c_str());
     }
@@ -307,5 +305,5 @@ void DNSSD_API addrinfo_reply(DNSServiceRef, DNSServiceFlags flags, uint32_t int
         WriteLog(L"D:", L"addrinfo_reply(): more data is coming...");
         return;
     }
-    if (HANDLE done = g_hGetAddrInfoDone) SetEvent(done);
+    if (HANDLE done = run->GetAddrInfoDone()) run->SetEventIfLive(done);
 }

@@ -7,22 +7,11 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "dns_sd_api.h"
-#include "win32_sync.h"
+#include "worker_thread.h"
 
-struct ResolveReply {
-    char hostTarget[100];
-    int32_t port;  // host byte order
-    uint32_t interfaceIndex;
-};
-
-struct AddrInfoReply {
-    char hostName[100];
-    uint32_t interfaceIndex;
-    char address[100];
-};
+class CResolverRun;
 
 extern std::atomic<PFN_DNSServiceGetAddrInfo> gDNSServiceGetAddrInfo;
 extern std::atomic<PFN_DNSServiceRefDeallocate> gDNSServiceRefDeallocate;
@@ -32,26 +21,22 @@ extern std::atomic<PFN_DNSServiceResolve> gDNSServiceResolve;
 
 extern std::atomic<HMODULE> g_hDnssd;
 extern std::wstring g_strDnssdPath;
-extern std::atomic<DNSServiceRef> gServiceRef;
-extern char g_szHostTarget[200];
-
-// Appended by the callbacks on the event-loop thread, read by the phases: under g_RepliesLock.
-extern std::vector<ResolveReply> g_ResolveReplies;
-extern std::vector<AddrInfoReply> g_AddrInfoReplies;
-extern CMutex g_RepliesLock;
 
 // 0 when dnssd.dll beside this library and the IP helper library were loaded, 1 otherwise.
 int Load_DNSSD_Library();
 // Releases both libraries and forgets every bound entry point.
 void Unload_DNSSD_Library();
-void ClearReplies();
 
-bool GoResolveService();
-bool GoGetAddressInfo();
-void HandleEvents();
-// Waits for the current event loop to end: true when none runs any more.
-bool WaitForEventLoop(DWORD ms);
+// The two phases, on the resolution thread; eventLoop is the run's event-loop thread, free when
+// a phase starts and again when it returns. True when the phase's event was signalled in time
+// (and, for the address, an address was delivered).
+bool GoResolveService(CResolverRun& run, CWorkerThread& eventLoop, uint32_t interfaceIndex);
+bool GoGetAddressInfo(CResolverRun& run, CWorkerThread& eventLoop);
+// The event loop of one phase: feeds the run's current reference to the library until the
+// phase or the run stops it, then deallocates it. context: the run (see StartRunThread).
+void HandleEvents(void* context, HANDLE hStop);
 
+// context: the run the operation belongs to.
 void DNSSD_API resolve_reply(DNSServiceRef sdRef, DNSServiceFlags flags, uint32_t interfaceIndex,
                              DNSServiceErrorType errorCode, const char* fullname,
                              const char* hosttarget, uint16_t port, uint16_t txtLen,

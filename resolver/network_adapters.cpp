@@ -7,7 +7,6 @@
 #include "ansi_text.h"
 #include "log.h"
 #include "proc_address.h"
-#include "run_state.h"
 
 std::vector<NetworkAdapter> g_Adapters;
 CMutex g_AdaptersLock;
@@ -75,7 +74,7 @@ bool AdapterRecords::Read(HMODULE iphlpapi)
     return true;
 }
 
-void GetNetworkInterfaces()
+void GetNetworkInterfaces(const std::atomic<bool>* exitFlag)
 {
     {
         std::lock_guard<CMutex> lock(g_AdaptersLock);
@@ -87,7 +86,7 @@ void GetNetworkInterfaces()
     std::vector<NetworkAdapter> adapters;
     int position = 0;
     for (const IP_ADAPTER_INFO* p = records.First(); p; p = p->Next, ++position) {
-        if (g_ExitFlag) {
+        if (exitFlag && *exitFlag) {
             WriteLog(L"D:", L">>> GetNetworkInterfaces() - exit signaled");
             break;
         }

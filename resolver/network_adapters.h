@@ -50,7 +50,8 @@ private:
     std::vector<IP_ADAPTER_INFO> m_records;
 };
 
-void GetNetworkInterfaces();
+// Replaces g_Adapters with a fresh survey; the walk stops early once *exitFlag is set.
+void GetNetworkInterfaces(const std::atomic<bool>* exitFlag = nullptr);
 int32_t FindUSBInterface();                 // index of the USB (Remote NDIS) adapter, or -1
 int32_t LookupAdapterType(int32_t index);   // type of the adapter with that index, or -1
 bool isDongle(const std::wstring& description);

@@ -8,10 +8,10 @@
 
 #include "ansi_text.h"
 #include "dnssd_client.h"
-#include "library_thread.h"
 #include "log.h"
 #include "network_adapter_info.h"
 #include "network_adapters.h"
+#include "resolver_run.h"
 #include "run_state.h"
 #include "string_tokenizer.h"
 #include "wifi_api.h"
@@ -25,16 +25,12 @@ constexpr DWORD kUsbRetryMs = 1000;
 constexpr DWORD kTimerTickMs = 100;
 constexpr int kTicksPerSecond = 10;
 constexpr std::size_t kSsidChars = 256;
+// How long the resolution thread gives the timer and event-loop threads to end once its run has
+// ended, before it gives them up.
+constexpr DWORD kThreadEndMs = 500;
 
-void RealPauseBeforeUsbRetry()
-{
-    // A stop ends the pause early; the attempt loop then sees the flag.
-    HANDLE stop = g_hStopEvent;
-    if (stop)
-        WaitForSingleObject(stop, kUsbRetryMs);
-    else
-        Sleep(kUsbRetryMs);
-}
+// A stop ends the pause early; the attempt loop then sees it.
+void RealPauseBeforeUsbRetry(HANDLE hRunStop) { WaitForSingleObject(hRunStop, kUsbRetryMs); }
 
 HRESULT RealGetAppDataFolder(wchar_t* folder)
 {
@@ -98,80 +94,105 @@ void PrepareWifiDongle(const char* ssid)
         wifi.connectAdHoc(wideSsid, dongle, wideSsid);
 }
 
-void MainThread()
-{
-    WriteLog(L"D:", L">> MainThread(): Start");
-    GetNetworkInterfaces();
-    ClearReplies();
+namespace {
 
-    const EDesiredInterface desired = DesiredInterfaceFor(g_szInterfaceField);
-    g_DesiredInterface = desired;
-    if (desired == DESIRED_USB) {
-        g_ProgressMax = kUsbProgressMax;
-        for (int attempt = 0;; ++attempt) {
-            const int32_t usb = FindUSBInterface();
-            g_InterfaceIndex = static_cast<uint32_t>(usb);
-            if (usb != -1) {
-                if (g_StopFlag) {
-                    g_ResolverState = RS_Error;
-                    g_Progress = -1;
-                    return;
-                }
-                break;
-            }
-            WriteLog(L"D:", L"MainThread(): USB interface not found. Wait 1 second and try again.");
-            g_resolutionPlatform.pauseBeforeUsbRetry();
-            GetNetworkInterfaces();
-            if (g_StopFlag) {
-                g_ResolverState = RS_Error;
-                return;
-            }
-            if (attempt + 1 >= kUsbAttempts) {
-                g_ResolverState = RS_Error;
-                g_Progress = -1;
-                return;
-            }
+// The USB wait: true with the USB adapter's index once it is there. False when the run was
+// stopped (it then ends without touching what the host sees) or after 15 attempts (Error).
+bool WaitForUsbAdapter(CResolverRun& run, uint32_t& interfaceIndex)
+{
+    for (int attempt = 0;; ++attempt) {
+        const int32_t usb = FindUSBInterface();
+        if (usb != -1) {
+            interfaceIndex = static_cast<uint32_t>(usb);
+            return !run.Stopped();
         }
+        WriteLog(L"D:", L"MainThread(): USB interface not found. Wait 1 second and try again.");
+        g_resolutionPlatform.pauseBeforeUsbRetry(run.StopEvent());
+        if (run.Stopped()) return false;
+        GetNetworkInterfaces(&run.StopFlag());
+        if (attempt + 1 >= kUsbAttempts) {
+            run.Publish([&] {
+                g_ResolverState = RS_Error;
+                run.EndLocked();
+            });
+            return false;
+        }
+    }
+}
+
+// The two phases, which change the host's view only while the run is live. False when the run
+// was stopped during the resolve phase.
+bool Resolve(CResolverRun& run, CWorkerThread& eventLoop, uint32_t interfaceIndex)
+{
+    const bool resolved = GoResolveService(run, eventLoop, interfaceIndex);
+    if (run.Stopped()) return false;
+    bool anyReply = false;
+    {
+        std::lock_guard<CMutex> lock(run.m_RepliesLock);
+        anyReply = !run.m_ResolveReplies.empty();
+    }
+    if (!resolved && !anyReply) {
+        run.Publish([] { g_ResolverState = RS_Error; });
+        return true;
+    }
+    run.Publish([&] { g_Progress = run.m_ProgressMax / 2; });
+    const bool delivered = GoGetAddressInfo(run, eventLoop);
+    run.Publish([&] {
+        if (delivered) {
+            g_ResolverState = RS_Ready;
+            g_Progress = run.m_ProgressMax.load();
+        } else {
+            g_ResolverState = RS_Error;
+        }
+    });
+    return true;
+}
+
+}  // namespace
+
+void MainThread(void* context, HANDLE)
+{
+    const CRunOfThread hold(context);
+    CResolverRun& run = hold.Run();
+    WriteLog(L"D:", L">> MainThread(): Start");
+    GetNetworkInterfaces(&run.StopFlag());
+
+    const EDesiredInterface desired = run.DesiredInterface();
+    const int32_t progressMax = desired == DESIRED_USB ? kUsbProgressMax : kNetworkProgressMax;
+    run.m_ProgressMax = progressMax;
+    run.Publish([&] { g_ProgressMax = progressMax; });
+    uint32_t interfaceIndex = 0;
+    if (desired == DESIRED_USB) {
+        if (!WaitForUsbAdapter(run, interfaceIndex)) return;
     } else {
-        g_ProgressMax = kNetworkProgressMax;
-        g_InterfaceIndex = 0;
         WriteLog(L"D:", desired == DESIRED_WIFI ? L"MainThread(): Desired interface is wifi"
                                                 : L"MainThread(): Desired interface is eth");
     }
 
-    g_Progress = 0;
-    g_ExitFlag = false;
-    StoreThreadHandle(g_hTimerThread, StartLibraryThread(TimerThread));
-    if (g_ExitFlag) return;
-
-    const bool resolved = GoResolveService();
-    if (g_StopFlag) return;
-    bool anyReply = false;
-    {
-        std::lock_guard<CMutex> lock(g_RepliesLock);
-        anyReply = !g_ResolveReplies.empty();
-    }
-    if (resolved || anyReply) {
-        g_Progress = g_ProgressMax / 2;
-        g_ExitFlag = false;
-        if (GoGetAddressInfo()) {
-            g_ResolverState = RS_Ready;
-            g_Progress = g_ProgressMax.load();
-        } else {
+    // Both end, or are given up, before this thread ends; the timer first.
+    CWorkerThread eventLoop(kThreadEndMs);
+    CWorkerThread timer(kThreadEndMs);
+    if (!run.Publish([] { g_Progress = 0; })) return;
+    if (!StartRunThread(timer, TimerThread, run)) {
+        run.Publish([&] {
             g_ResolverState = RS_Error;
-        }
-    } else {
-        g_ResolverState = RS_Error;
+            run.EndLocked();
+        });
+        return;
     }
-    WriteLog(L"D:", L"<< MainThread() Exit");
+    if (Resolve(run, eventLoop, interfaceIndex)) WriteLog(L"D:", L"<< MainThread() Exit");
+    // The run goes on until the timer, the host or a new run ends it; its threads end with it.
+    run.WaitForStop(INFINITE);
 }
 
-void TimerThread()
+void TimerThread(void* context, HANDLE hStop)
 {
-    for (int second = 0; second < g_ProgressMax && !g_StopFlag; ++second) {
-        for (int tick = 0; tick < kTicksPerSecond && !g_StopFlag; ++tick) Sleep(kTimerTickMs);
-    }
-    SignalStop();
-    g_ExitFlag = true;
-    g_Progress = -1;
+    const CRunOfThread hold(context);
+    CResolverRun& run = hold.Run();
+    bool stopped = false;
+    for (int second = 0; second < run.m_ProgressMax && !stopped; ++second)
+        for (int tick = 0; tick < kTicksPerSecond && !stopped; ++tick)
+            stopped = run.WaitForStop(kTimerTickMs, hStop);
+    // Whether the time ran out or a stop came: the run has ended.
+    run.End();
 }

@@ -11,7 +11,7 @@
 
 struct ZanviResolverTestSeams {
     ULONG(WINAPI* getAdaptersInfo)(PIP_ADAPTER_INFO, PULONG);  // null: the IP helper library
-    void (*pauseBeforeUsbRetry)();                              // null: one second
+    void (*pauseBeforeUsbRetry)(HANDLE hRunStop);               // null: one second, or to the stop
     HRESULT (*getAppDataFolder)(wchar_t* folder);               // null: the shell's folder
     const WlanCalls* wlan;                                      // null: wlanapi.dll
     BOOL (*getVersionEx)(OSVERSIONINFOEXW* info);               // null: the platform's record

@@ -5,38 +5,46 @@
 #include <string>
 
 #include "dnssd_client.h"
-#include "library_thread.h"
 #include "log.h"
 #include "os_version.h"
 #include "resolution.h"
+#include "resolver_run.h"
 #include "run_state.h"
+#include "win32_sync.h"
+#include "worker_thread.h"
 
 namespace {
 
-constexpr DWORD kThreadWaitMs = 500;
-// After the bounded waits, how long the library's threads may still take before the libraries
-// they use are released; they end promptly once told to stop.
-constexpr DWORD kThreadEndMs = 10000;
+// The bounded waits for a run's threads: 500 ms for each of the three. The resolution thread
+// ends the other two before it ends itself, so waiting for it is waiting for all.
+constexpr DWORD kRunEndWaitMs = 3 * 500;
 constexpr DWORD kStartDelayMs = 100;
 
-// Tells every thread of the run to stop and gives each up to 500 ms to end, timer first.
-void StopThreads()
+// One export that starts, ends or waits for a run at a time, whichever host thread calls it.
+CMutex g_ExportLock;
+// The run last started and its resolution thread, until a new run, Cancel, Init or Free. A
+// thread that did not end in time is given up; it keeps its run, module and libraries until it
+// ends, and its ended run no longer changes anything the host sees.
+CResolverRun* g_pRun = nullptr;
+CWorkerThread g_MainThread(0);
+
+// Changes what the host sees and ends the run in one step, so that no thread of the run can
+// change it afterwards.
+template <class Change>
+void EndRunWith(Change change)
 {
-    g_ExitFlag = true;
-    SignalStop();
-    for (std::atomic<HANDLE>* slot : {&g_hTimerThread, &g_hMainThread, &g_hEventThread})
-        if (HANDLE thread = *slot) WaitForSingleObject(thread, kThreadWaitMs);
+    std::lock_guard<CMutex> lock(g_StateLock);
+    change();
+    if (g_pRun) g_pRun->EndLocked();
 }
 
-bool ThreadsEnded()
+// Waits up to waitMs for the ended run's threads, gives up on them when they have not ended,
+// and lets go of the run.
+void DropRun(DWORD waitMs)
 {
-    // The timer comes again last: the resolution thread may have started one while it ended.
-    for (std::atomic<HANDLE>* slot :
-         {&g_hTimerThread, &g_hMainThread, &g_hEventThread, &g_hTimerThread}) {
-        HANDLE thread = *slot;
-        if (thread && WaitForSingleObject(thread, kThreadEndMs) != WAIT_OBJECT_0) return false;
-    }
-    return true;
+    if (!g_MainThread.Join(waitMs)) g_MainThread.GiveUp();
+    if (g_pRun) g_pRun->Release();
+    g_pRun = nullptr;
 }
 
 void CloseEvent(std::atomic<HANDLE>& slot)
@@ -44,32 +52,26 @@ void CloseEvent(std::atomic<HANDLE>& slot)
     if (HANDLE event = slot.exchange(nullptr)) CloseHandle(event);
 }
 
-// Stops a run, then releases the libraries and events; a thread that did not end keeps the
-// libraries and events it may still use.
-void ReleaseRun()
+// Ends the run, then releases the libraries and events; a thread given up on holds its own.
+void ReleaseAll()
 {
-    g_ExitFlag = true;
-    SignalStop();
-    if (!ThreadsEnded()) return;
+    EndRunWith([] {});
+    DropRun(kRunEndWaitMs);
     Unload_DNSSD_Library();
-    for (std::atomic<HANDLE>* slot : {&g_hTimerThread, &g_hMainThread, &g_hEventThread})
-        StoreThreadHandle(*slot, nullptr);
     CloseEvent(g_hResolveDone);
     CloseEvent(g_hGetAddrInfoDone);
-    CloseEvent(g_hStopEvent);
 }
 
 int32_t InitBody()
 {
+    std::lock_guard<CMutex> exports(g_ExportLock);
     WriteLog(L"D:", L">> Zanviresolver_Init(): Enter");
-    if (g_Initialized) ReleaseRun();  // a repeated Init starts from a clean slate
+    if (g_Initialized) ReleaseAll();  // a repeated Init starts from a clean slate
     g_Progress = 0;
-    g_ExitFlag = false;
     g_ResolverState = RS_Idle;
     if (Load_DNSSD_Library() != 0) g_ResolverState = RS_Error;
     g_hResolveDone = CreateEventW(nullptr, FALSE, FALSE, L"Resolver_evResolveDone");
     g_hGetAddrInfoDone = CreateEventW(nullptr, FALSE, FALSE, L"Resolver_evGetAddrInfoDone");
-    g_hStopEvent = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     WriteLog(L"D:", L"Zanviresolver_Init(): returning:%d", static_cast<int>(g_ResolverState.load()));
     g_Initialized = true;
     return g_ResolverState;
@@ -77,6 +79,7 @@ int32_t InitBody()
 
 int32_t ExecuteBody(const char* pzServiceInstanceName, char* pzIpAddress, char* pzPort)
 {
+    std::lock_guard<CMutex> exports(g_ExportLock);
     WriteLog(L"D:", L">> Zanviresolver_Execute()");
     if (!pzServiceInstanceName) {
         WriteLog(L"E:", L"Zanviresolver_Execute(): pzServiceInstanceName == NULL!");
@@ -88,9 +91,11 @@ int32_t ExecuteBody(const char* pzServiceInstanceName, char* pzIpAddress, char* 
         g_ResolverState = RS_Error;
         return RS_Error;
     }
+    // A run still going belongs to the host's earlier call: it ends here and touches nothing
+    // of this one.
+    EndRunWith([] {});
+    DropRun(0);
     g_Progress = 0;
-    g_ExitFlag = false;
-    ClearStop();
     g_ResolverState = RS_Init;
     g_pzIpAddress = pzIpAddress;
     g_pzPort = pzPort;
@@ -101,19 +106,25 @@ int32_t ExecuteBody(const char* pzServiceInstanceName, char* pzIpAddress, char* 
     if (IsAdHocCapableOS() && std::string(g_szInterfaceField) == "wifi")
         PrepareWifiDongle(g_szDongleSsid);
     Sleep(kStartDelayMs);
-    HANDLE thread = StartLibraryThread(MainThread);
-    if (!thread) g_ResolverState = RS_Error;
-    StoreThreadHandle(g_hMainThread, thread);
-    return g_ResolverState;
+    CResolverRun* run = CResolverRun::Create();
+    if (!run || !StartRunThread(g_MainThread, MainThread, *run)) {
+        if (run) run->Release();
+        g_ResolverState = RS_Error;
+        return RS_Error;
+    }
+    g_pRun = run;
+    // The run may already have moved on (or failed); this call started it.
+    return RS_Init;
 }
 
 int32_t UpdateStateBody()
 {
+    std::lock_guard<CMutex> exports(g_ExportLock);
     WriteLog(L"D:", L"Zanviresolver_UpdateState(): Progress=%d", static_cast<int>(g_Progress));
     if (g_Progress == g_ProgressMax) {
         WriteLog(L"D:", L"Zanviresolver_UpdateState(): Return GOOD from UpdateState...return is RS_Ready");
-        g_ResolverState = RS_Ready;
-        StopThreads();
+        EndRunWith([] { g_ResolverState = RS_Ready; });
+        DropRun(kRunEndWaitMs);
         return g_ResolverState;
     }
     if (g_Progress == -1) {
@@ -128,17 +139,18 @@ int32_t UpdateStateBody()
 
 int32_t CancelBody()
 {
+    std::lock_guard<CMutex> exports(g_ExportLock);
     WriteLog(L"D:", L">> Zanviresolver_Cancel()");
-    g_ResolverState = RS_Canceled;
-    StopThreads();
+    EndRunWith([] { g_ResolverState = RS_Canceled; });
+    DropRun(kRunEndWaitMs);
     return g_ResolverState;
 }
 
 int32_t FreeBody()
 {
+    std::lock_guard<CMutex> exports(g_ExportLock);
     WriteLog(L"D:", L">> Zanviresolver_Free(): g_ExitFlag=true");
-    StopThreads();
-    ReleaseRun();
+    ReleaseAll();
     WriteLog(L"D:", L"Zanviresolver_Free(): after unloading libraries");
     g_Initialized = false;
     return RS_Ready;

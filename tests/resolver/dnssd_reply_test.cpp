@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <strsafe.h>
+
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -12,6 +15,7 @@
 #include "dnssd_reply_log.h"
 #include "fake_adapters.h"
 #include "network_adapters.h"
+#include "resolver_run.h"
 #include "run_state.h"
 
 namespace {
@@ -84,21 +88,39 @@ TEST(ReplyLogTest, ResolveAndAddressBlocksShowEveryField)
     EXPECT_EQ(capture.Messages(), expected);
 }
 
-// The run's events and reply lists for one callback at a time.
+// A run of a chosen link over events of the test's own, as the callbacks see it.
 class ReplyFilterTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
         g_hResolveDone = CreateEventW(nullptr, FALSE, FALSE, nullptr);
         g_hGetAddrInfoDone = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-        ClearReplies();
     }
     void TearDown() override
     {
+        if (m_run) m_run->Release();
         CloseHandle(g_hResolveDone.exchange(nullptr));
         CloseHandle(g_hGetAddrInfoDone.exchange(nullptr));
-        ClearReplies();
     }
+    CResolverRun& NewRun(const char* link)
+    {
+        if (m_run) m_run->Release();
+        StringCchCopyA(g_szInterfaceField, kRequestFieldSize, link);
+        m_run = CResolverRun::Create();
+        EXPECT_NE(m_run, nullptr);
+        return *m_run;
+    }
+    static std::vector<ResolveReply> Resolved(CResolverRun& run)
+    {
+        std::lock_guard<CMutex> lock(run.m_RepliesLock);
+        return run.m_ResolveReplies;
+    }
+    static std::vector<AddrInfoReply> Addresses(CResolverRun& run)
+    {
+        std::lock_guard<CMutex> lock(run.m_RepliesLock);
+        return run.m_AddrInfoReplies;
+    }
+    static bool Signalled(HANDLE event) { return WaitForSingleObject(event, 0) == WAIT_OBJECT_0; }
     // Messages after the resolve block (from the "port:" line on).
     static Lines Decision(const Lines& lines)
     {
@@ -110,6 +132,8 @@ protected:
         }
         return out;
     }
+
+    CResolverRun* m_run = nullptr;
 };
 
 TEST_F(ReplyFilterTest, ResolveAnswerIsKeptOrSkippedByTheWantedLink)
@@ -122,70 +146,104 @@ TEST_F(ReplyFilterTest, ResolveAnswerIsKeptOrSkippedByTheWantedLink)
     const std::wstring port = L"D:resolve_reply(): port:58713  interface:";
     const std::wstring usbLine = L"D:FindUSBInterface(): Using 'Remote NDIS based Internet Sharing Device' (adapter index:5)";
     const struct {
-        EDesiredInterface wanted;
+        const char* link;
         uint32_t index;
         bool saved;
         Lines lines;
     } cases[] = {
-        {DESIRED_USB, 5, true, {port + L"5", L"D:resolve_reply() [usb]"}},
-        {DESIRED_USB, 3, true, {port + L"3", L"D:resolve_reply() [usb]"}},
-        {DESIRED_WIFI, 9, true, {port + L"9", L"D:resolve_reply() [wifi]"}},
-        {DESIRED_WIFI, 5, false,
+        {"usb", 5, true, {port + L"5", L"D:resolve_reply() [usb]"}},
+        {"usb", 3, true, {port + L"3", L"D:resolve_reply() [usb]"}},
+        {"wifi", 9, true, {port + L"9", L"D:resolve_reply() [wifi]"}},
+        {"wifi", 5, false,
          {port + L"5", usbLine, L"D:resolve_reply(): looking for WIFI, got USB. Skip it."}},
-        {DESIRED_WIFI, 3, true,
+        {"wifi", 3, true,
          {port + L"3", usbLine, L"D:resolve_reply(): looking for WIFI but did not return WIFI. Save it."}},
-        {DESIRED_ETH, 3, true, {port + L"3"}},
-        {DESIRED_ETH, 9, true,
+        {"eth", 3, true, {port + L"3"}},
+        {"eth", 9, true,
          {port + L"9", L"D:resolve_reply(): looking for ETH but did not return ETH. Save it.", usbLine}},
-        {DESIRED_ETH, 5, false,
+        {"eth", 5, false,
          {port + L"5", L"D:resolve_reply(): looking for ETH but did not return ETH. Save it.", usbLine,
           L"D:resolve_reply(): looking for ETH, got USB. Skip it."}},
     };
     for (const auto& c : cases) {
-        ClearReplies();
-        g_DesiredInterface = c.wanted;
+        CResolverRun& run = NewRun(c.link);
         DebugOutputCapture capture;
         resolve_reply(nullptr, 0, c.index, 0, "VCI-A7._zeb_vci._tcp.local.", "vci-a7.local.", htons(58713),
-                      0, nullptr, nullptr);
-        EXPECT_EQ(Decision(capture.Messages()), c.lines) << c.wanted << " " << c.index;
-        EXPECT_EQ(WaitForSingleObject(g_hResolveDone, 0) == WAIT_OBJECT_0, c.saved);
-        std::lock_guard<CMutex> lock(g_RepliesLock);
-        ASSERT_EQ(g_ResolveReplies.size(), c.saved ? 1u : 0u);
+                      0, nullptr, &run);
+        EXPECT_EQ(Decision(capture.Messages()), c.lines) << c.link << " " << c.index;
+        EXPECT_EQ(Signalled(g_hResolveDone), c.saved);
+        const std::vector<ResolveReply> saved = Resolved(run);
+        ASSERT_EQ(saved.size(), c.saved ? 1u : 0u);
         if (c.saved) {
-            EXPECT_STREQ(g_ResolveReplies[0].hostTarget, "vci-a7.local.");
-            EXPECT_EQ(g_ResolveReplies[0].port, 58713);
-            EXPECT_EQ(g_ResolveReplies[0].interfaceIndex, c.index);
+            EXPECT_STREQ(saved[0].hostTarget, "vci-a7.local.");
+            EXPECT_EQ(saved[0].port, 58713);
+            EXPECT_EQ(saved[0].interfaceIndex, c.index);
         }
     }
 }
 
 TEST_F(ReplyFilterTest, ResolveAnswerWithoutHostTargetIsNotKept)
 {
-    g_DesiredInterface = DESIRED_USB;
-    resolve_reply(nullptr, 0, 5, 0, "x", nullptr, 0, 0, nullptr, nullptr);
-    resolve_reply(nullptr, 0, 5, 0, "x", "", 0, 0, nullptr, nullptr);
-    EXPECT_NE(WaitForSingleObject(g_hResolveDone, 0), WAIT_OBJECT_0);
-    EXPECT_TRUE(g_ResolveReplies.empty());
+    CResolverRun& run = NewRun("usb");
+    resolve_reply(nullptr, 0, 5, 0, "x", nullptr, 0, 0, nullptr, &run);
+    resolve_reply(nullptr, 0, 5, 0, "x", "", 0, 0, nullptr, &run);
+    EXPECT_FALSE(Signalled(g_hResolveDone));
+    EXPECT_TRUE(Resolved(run).empty());
 }
 
-TEST_F(ReplyFilterTest, AddressAnswerKeepsIpv4AndWaitsWhileMoreAreComing)
+TEST_F(ReplyFilterTest, OnlyAnAnswerWithoutErrorAndWithARealIpv4AddressIsKept)
 {
+    const struct {
+        DNSServiceFlags flags;
+        DNSServiceErrorType error;
+        const char* address;  // null: no socket address
+        bool kept;
+        bool ends;
+    } cases[] = {
+        {0, 0, "10.0.0.4", true, true},
+        {kDNSServiceFlagsMoreComing, 0, "10.0.0.3", true, false},
+        {0, 0, nullptr, false, true},
+        {0, -65554, "0.0.0.0", false, true},  // a negative answer, as unicast DNS gives it
+        {0, -65554, "10.0.0.3", false, true},
+        {0, 0, "0.0.0.0", false, true},
+    };
+    for (const auto& c : cases) {
+        CResolverRun& run = NewRun("eth");
+        sockaddr_in in{};
+        in.sin_family = AF_INET;
+        if (c.address) in.sin_addr.s_addr = inet_addr(c.address);
+        DebugOutputCapture capture;
+        addrinfo_reply(nullptr, c.flags, 5, c.error, "vci.local.",
+                       c.address ? reinterpret_cast<sockaddr*>(&in) : nullptr, 0, &run);
+        const std::string shown = c.address ? c.address : "none";
+        const std::string label = std::to_string(c.error) + " " + shown;
+        EXPECT_EQ(Signalled(g_hGetAddrInfoDone), c.ends) << label;
+        const std::vector<AddrInfoReply> kept = Addresses(run);
+        ASSERT_EQ(kept.size(), c.kept ? 1u : 0u) << label;
+        const Lines lines = capture.Messages();
+        const std::wstring got = L"D:addrinfo_reply(): got ipaddress:" + std::wstring(shown.begin(), shown.end());
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), got), c.kept ? 1 : 0) << label;
+        if (c.kept) {
+            EXPECT_STREQ(kept[0].address, c.address);
+            EXPECT_STREQ(kept[0].hostName, "vci.local.");
+        }
+        EXPECT_EQ(std::count(lines.begin(), lines.end(), L"D:addrinfo_reply(): more data is coming..."),
+                  c.ends ? 0 : 1) << label;
+    }
+}
+
+TEST_F(ReplyFilterTest, AnswersToAnEndedRunSignalNothing)
+{
+    CResolverRun& run = NewRun("usb");
+    run.End();
+    EXPECT_TRUE(run.Stopped());
     sockaddr_in in{};
     in.sin_family = AF_INET;
-    in.sin_addr.s_addr = inet_addr("10.0.0.3");
-    DebugOutputCapture capture;
-    addrinfo_reply(nullptr, kDNSServiceFlagsMoreComing, 5, -65554, "vci.local.",
-                   reinterpret_cast<sockaddr*>(&in), 0, nullptr);
-    EXPECT_NE(WaitForSingleObject(g_hGetAddrInfoDone, 0), WAIT_OBJECT_0);
-    addrinfo_reply(nullptr, 0, 5, 0, "vci.local.", nullptr, 0, nullptr);
-    EXPECT_EQ(WaitForSingleObject(g_hGetAddrInfoDone, 0), WAIT_OBJECT_0);
-    const Lines lines = capture.Messages();
-    EXPECT_EQ(lines[1], L"D:addrinfo_reply(): got ipaddress:10.0.0.3");
-    EXPECT_EQ(lines[2], L"D:addrinfo_reply(): more data is coming...");
-    std::lock_guard<CMutex> lock(g_RepliesLock);
-    ASSERT_EQ(g_AddrInfoReplies.size(), 1u);
-    EXPECT_STREQ(g_AddrInfoReplies[0].address, "10.0.0.3");
-    EXPECT_STREQ(g_AddrInfoReplies[0].hostName, "vci.local.");
+    in.sin_addr.s_addr = inet_addr("10.0.0.4");
+    resolve_reply(nullptr, 0, 5, 0, "x", "vci.local.", 0, 0, nullptr, &run);
+    addrinfo_reply(nullptr, 0, 5, 0, "vci.local.", reinterpret_cast<sockaddr*>(&in), 0, &run);
+    EXPECT_FALSE(Signalled(g_hResolveDone));
+    EXPECT_FALSE(Signalled(g_hGetAddrInfoDone));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The adapter survey over adapter records supplied through the seam, and the registry lookup.
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -9,7 +10,6 @@
 #include "fake_adapters.h"
 #include "network_adapter_info.h"
 #include "network_adapters.h"
-#include "run_state.h"
 
 namespace {
 
@@ -91,10 +91,9 @@ TEST(NetworkAdaptersTest, FailingSurveyFindsNoAdapterAndLogsNothing)
 TEST(NetworkAdaptersTest, ExitFlagStopsTheWalkBeforeTheNextAdapter)
 {
     FakeAdapterList fake({{"{A}", "rndis", 6, 4}});
-    g_ExitFlag = true;
+    const std::atomic<bool> exitFlag{true};
     DebugOutputCapture capture;
-    GetNetworkInterfaces();
-    g_ExitFlag = false;
+    GetNetworkInterfaces(&exitFlag);
     EXPECT_EQ(capture.Messages(), (Lines{L"D:GetNetworkInterfaces(): Network Adapters:",
                                          L"D:>>> GetNetworkInterfaces() - exit signaled"}));
     EXPECT_EQ(FindUSBInterface(), -1);

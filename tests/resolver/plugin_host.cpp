@@ -6,7 +6,7 @@
 namespace {
 
 int s_usbPauses = 0;
-void CountedPause() { ++s_usbPauses; }
+void CountedPause(HANDLE) { ++s_usbPauses; }
 
 std::wstring s_appData;
 HRESULT TempAppData(wchar_t* folder)
@@ -75,7 +75,7 @@ void PluginHost::Unload()
     m_module = nullptr;
 }
 
-void PluginHost::UseFakeSeams(BOOL (*getVersionEx)(OSVERSIONINFOEXW*))
+void PluginHost::UseFakeSeams(BOOL (*getVersionEx)(OSVERSIONINFOEXW*), bool realUsbPause)
 {
     PFN_ZanviResolverTest_SetSeams setSeams = nullptr;
     Bind(m_module, "ZanviResolverTest_SetSeams", setSeams);
@@ -84,7 +84,7 @@ void PluginHost::UseFakeSeams(BOOL (*getVersionEx)(OSVERSIONINFOEXW*))
     s_appData = m_dir.Path();
     ZanviResolverTestSeams seams{};
     seams.getAdaptersInfo = FakeAdapterList::Function();
-    seams.pauseBeforeUsbRetry = CountedPause;
+    seams.pauseBeforeUsbRetry = realUsbPause ? nullptr : CountedPause;
     seams.getAppDataFolder = TempAppData;
     seams.wlan = &kWlan;
     seams.getVersionEx = getVersionEx;

@@ -5,14 +5,12 @@
 
 namespace {
 
-TEST(RunStateTest, StartsIdleWithNoProgressAMaximumOfSixtyAndNoFlagOrEvent)
+TEST(RunStateTest, StartsIdleWithNoProgressAMaximumOfSixtyAndNoEvent)
 {
     EXPECT_EQ(g_ResolverState, RS_Idle);
     EXPECT_EQ(g_Progress, 0);
     EXPECT_EQ(g_ProgressMax, 60);
     EXPECT_FALSE(g_Initialized);
-    EXPECT_FALSE(g_ExitFlag);
-    EXPECT_FALSE(g_StopFlag);
     EXPECT_EQ(g_hResolveDone.load(), nullptr);
     EXPECT_EQ(g_hGetAddrInfoDone.load(), nullptr);
 }
