@@ -43,14 +43,23 @@ int Count(const Lines& lines, const std::wstring& line)
 class PluginRunTest : public ::testing::Test {
 protected:
     // Loads the test build with the given adapters and network, and initialises it.
-    void Start(std::vector<FakeAdapter> adapters, const std::string& scenario)
+    void Start(std::vector<FakeAdapter> adapters, const std::string& scenario, bool realUsbPause = false)
     {
         m_adapters.reset(new FakeAdapterList(std::move(adapters)));
         m_host.reset(new PluginHost(L"ZanviResolverSeams.dll", true));
         ASSERT_TRUE(m_host->Loaded());
-        m_host->UseFakeSeams();
+        m_host->UseFakeSeams(nullptr, realUsbPause);
         ASSERT_EQ(m_host->Init(), 0);
         ASSERT_TRUE(m_host->LoadScenario(scenario));
+    }
+    bool WaitForLine(const std::wstring& line, DWORD timeoutMs = 5000)
+    {
+        const DWORD start = GetTickCount();
+        while (!Contains(m_capture.Messages(), line)) {
+            if (GetTickCount() - start > timeoutMs) return false;
+            Sleep(20);
+        }
+        return true;
     }
     void TearDown() override
     {
@@ -149,11 +158,7 @@ TEST_F(PluginRunTest, WifiRunAnsweredOnlyOverUsbSkipsTheAnswerAndCancelHolds)
     Start({kUsb, kWifi}, Instance("5", "  address 169.254.10.1\n"));
     PluginHost& host = *m_host;
     ASSERT_EQ(host.Execute("VCI-A7._zeb_vci._tcp.local,58713,wifi", host.ipAddress, host.port), 1);
-    const DWORD start = GetTickCount();
-    while (!Contains(m_capture.Messages(), L"D:resolve_reply(): looking for WIFI, got USB. Skip it.") &&
-           GetTickCount() - start < 5000)
-        Sleep(50);
-    EXPECT_TRUE(Contains(m_capture.Messages(), L"D:resolve_reply(): looking for WIFI, got USB. Skip it."));
+    EXPECT_TRUE(WaitForLine(L"D:resolve_reply(): looking for WIFI, got USB. Skip it."));
     EXPECT_EQ(host.UpdateState(), 2);
     EXPECT_EQ(host.Cancel(), 4);
     EXPECT_EQ(host.ErrorState(), 4);
@@ -168,14 +173,138 @@ TEST_F(PluginRunTest, EthernetRunAnsweredOverUsbSavesNothing)
     PluginHost& host = *m_host;
     ASSERT_EQ(host.Execute("VCI-A7._zeb_vci._tcp.local,58713,eth", host.ipAddress, host.port), 1);
     const std::wstring skip = L"D:resolve_reply(): looking for ETH, got USB. Skip it.";
-    const DWORD start = GetTickCount();
-    while (!Contains(m_capture.Messages(), skip) && GetTickCount() - start < 5000) Sleep(50);
+    EXPECT_TRUE(WaitForLine(skip));
     const Lines lines = m_capture.Messages();
     const auto save = std::find(lines.begin(), lines.end(),
                                 L"D:resolve_reply(): looking for ETH but did not return ETH. Save it.");
     ASSERT_NE(save, lines.end());
     EXPECT_NE(std::find(save, lines.end(), skip), lines.end());
     EXPECT_EQ(host.Progress(), 0);
+}
+
+// Address answers that carry no address: a negative answer (an error code with 0.0.0.0, as
+// unicast DNS gives it), an error code with a real address, and the unspecified address alone.
+TEST_F(PluginRunTest, AddressReplyThatIsNoAddressEndsInErrorNeverReady)
+{
+    const struct {
+        const char* scenario;
+        const wchar_t* line;
+    } cases[] = {
+        {"  address 10.0.0.9\nreply-error getaddrinfo -65554 address 0.0.0.0\n",
+         L"D:addrinfo_reply(): Error code -65554"},
+        {"  address 10.0.0.9\nreply-error getaddrinfo -65537 address 10.0.0.3\n",
+         L"D:addrinfo_reply(): Error code -65537"},
+        {"  address 0.0.0.0\n", L"D:\t       address: 0.0.0.0"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.scenario);
+        m_capture.Clear();
+        Start({kEth3}, Instance("3", c.scenario));
+        PluginHost& host = *m_host;
+        ASSERT_EQ(host.Execute("VCI-A7._zeb_vci._tcp.local,58713,eth", host.ipAddress, host.port), 1);
+        EXPECT_TRUE(host.WaitForErrorState(5, 10000));
+        EXPECT_TRUE(Contains(m_capture.Messages(), c.line));
+        EXPECT_EQ(host.Progress(), 30);
+        EXPECT_NE(host.UpdateState(), 3);
+        EXPECT_STREQ(host.ipAddress, "");
+        EXPECT_STREQ(host.port, "58713");
+        EXPECT_EQ(host.Cancel(), 4);
+    }
+}
+
+// However a run is ended in whichever phase, its threads change nothing afterwards, and the
+// host polling after it reads Error, never Working.
+TEST_F(PluginRunTest, RunEndedByCancelOrFreeInAnyPhaseReadsCanceledThenError)
+{
+    enum Ender { kCancel, kFree, kCancelThenFree };
+    const std::string noAnswerYet = Instance("3", "  address 10.0.0.3 after 30000\n");
+    const struct {
+        const char* phase;
+        std::vector<FakeAdapter> adapters;
+        std::string scenario;
+        const char* text;
+        Ender ender;
+    } cases[] = {
+        {"resolve", {kEth3}, "", "VCI-A7._zeb_vci._tcp.local,58713,eth", kCancel},
+        {"address", {kEth3}, noAnswerYet, "VCI-A7._zeb_vci._tcp.local,58713,eth", kCancel},
+        {"usb wait", {kEth3}, "", "VCI-A7._zeb_vci._tcp.local,58713,usb", kCancel},
+        {"usb wait", {kEth3}, "", "VCI-A7._zeb_vci._tcp.local,58713,usb", kFree},
+        {"address", {kEth3}, noAnswerYet, "VCI-A7._zeb_vci._tcp.local,58713,eth", kCancelThenFree},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.phase) + " " + std::to_string(c.ender));
+        m_capture.Clear();
+        const bool usb = std::string(c.phase) == "usb wait";
+        Start(c.adapters, c.scenario, usb);
+        PluginHost& host = *m_host;
+        ASSERT_EQ(host.Execute(c.text, host.ipAddress, host.port), 1);
+        if (usb) {
+            ASSERT_TRUE(WaitForLine(L"D:MainThread(): USB interface not found. Wait 1 second and try again."));
+        } else {
+            ASSERT_TRUE(WaitForLine(L"D:MainThread(): Desired interface is eth"));
+            const DWORD start = GetTickCount();
+            const int32_t phaseProgress = std::string(c.phase) == "address" ? 30 : 0;
+            while (host.Progress() != phaseProgress && GetTickCount() - start < 5000) Sleep(20);
+            ASSERT_EQ(host.Progress(), phaseProgress);
+            Sleep(400);  // the phase's event loop is at work
+        }
+        if (c.ender == kFree) {
+            EXPECT_EQ(host.Free(), 3);
+        } else {
+            EXPECT_EQ(host.Cancel(), 4);
+            EXPECT_EQ(host.ErrorState(), 4);
+            Sleep(300);  // a thread woken by the stop has long run on by now
+            EXPECT_EQ(host.ErrorState(), 4);
+            if (c.ender == kCancelThenFree) {
+                EXPECT_EQ(host.Free(), 3);
+            }
+        }
+        EXPECT_EQ(host.UpdateState(), 5);
+        Sleep(200);
+        EXPECT_EQ(host.UpdateState(), 5);
+        EXPECT_EQ(host.Progress(), -1);
+        EXPECT_STREQ(host.ipAddress, "");
+        if (c.ender != kCancel) {
+            host.Unload();
+            Sleep(500);
+            EXPECT_EQ(GetModuleHandleW(host.Dir().File(L"ZanviResolverSeams.dll").c_str()), nullptr);
+        }
+    }
+}
+
+// The old run's event loop is held inside the library's delivery past Cancel or Free; its late
+// answer must not reach the run that the host starts at once.
+TEST_F(PluginRunTest, ThreadOutlivingCancelOrFreeDoesNotTouchTheNextRun)
+{
+    const std::string network = Instance("3", "  address 10.0.0.3\n");
+    for (const bool free : {false, true}) {
+        SCOPED_TRACE(free ? "Free" : "Cancel");
+        m_capture.Clear();
+        Start({kEth3}, network + "pause resolve 2000\n");
+        PluginHost& host = *m_host;
+        char oldAddress[16] = {};
+        char oldPort[6] = {};
+        ASSERT_EQ(host.Execute("VCI-A7._zeb_vci._tcp.local,58713,eth", oldAddress, oldPort), 1);
+        Sleep(800);  // the resolve answer waits in the paused delivery
+        if (free) {
+            EXPECT_EQ(host.Free(), 3);
+            ASSERT_EQ(host.Init(), 0);
+            ASSERT_TRUE(host.LoadScenario(network));
+        } else {
+            EXPECT_EQ(host.Cancel(), 4);
+        }
+        EXPECT_EQ(host.Execute("VCI-A7._zeb_vci._tcp.local,58713,eth", host.ipAddress, host.port), 1);
+        EXPECT_EQ(host.PollUntilDone(15000), 3);
+        EXPECT_STREQ(host.ipAddress, "10.0.0.3");
+        EXPECT_STREQ(host.port, "58713");
+        Sleep(2000);  // the old loop has delivered its answer by now
+        const Lines lines = m_capture.Messages();
+        EXPECT_EQ(Count(lines, L"D:resolve_reply():"), 2);
+        EXPECT_EQ(Count(lines, L"D:GoGetAddressInfo(): resolve reply count > 0"), 1);
+        EXPECT_STREQ(oldAddress, "");
+        EXPECT_STREQ(oldPort, "");
+        EXPECT_EQ(host.UpdateState(), 5);
+    }
 }
 
 TEST_F(PluginRunTest, InitWithoutDnssdStillAcceptsExecuteAndTheRunFails)
