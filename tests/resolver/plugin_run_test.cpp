@@ -52,10 +52,11 @@ protected:
         ASSERT_EQ(m_host->Init(), 0);
         ASSERT_TRUE(m_host->LoadScenario(scenario));
     }
-    bool WaitForLine(const std::wstring& line, DWORD timeoutMs = 5000)
+    // Waits until the line has been logged the given number of times.
+    bool WaitForLine(const std::wstring& line, int times = 1, DWORD timeoutMs = 5000)
     {
         const DWORD start = GetTickCount();
-        while (!Contains(m_capture.Messages(), line)) {
+        while (Count(m_capture.Messages(), line) < times) {
             if (GetTickCount() - start > timeoutMs) return false;
             Sleep(20);
         }
@@ -280,12 +281,12 @@ TEST_F(PluginRunTest, ThreadOutlivingCancelOrFreeDoesNotTouchTheNextRun)
     for (const bool free : {false, true}) {
         SCOPED_TRACE(free ? "Free" : "Cancel");
         m_capture.Clear();
-        Start({kEth3}, network + "pause resolve 2000\n");
+        Start({kEth3}, network + "pause resolve 2500\n");
         PluginHost& host = *m_host;
         char oldAddress[16] = {};
         char oldPort[6] = {};
         ASSERT_EQ(host.Execute("VCI-A7._zeb_vci._tcp.local,58713,eth", oldAddress, oldPort), 1);
-        Sleep(800);  // the resolve answer waits in the paused delivery
+        Sleep(1000);  // the resolve answer waits in the paused delivery
         if (free) {
             EXPECT_EQ(host.Free(), 3);
             ASSERT_EQ(host.Init(), 0);
@@ -297,10 +298,9 @@ TEST_F(PluginRunTest, ThreadOutlivingCancelOrFreeDoesNotTouchTheNextRun)
         EXPECT_EQ(host.PollUntilDone(15000), 3);
         EXPECT_STREQ(host.ipAddress, "10.0.0.3");
         EXPECT_STREQ(host.port, "58713");
-        Sleep(2000);  // the old loop has delivered its answer by now
-        const Lines lines = m_capture.Messages();
-        EXPECT_EQ(Count(lines, L"D:resolve_reply():"), 2);
-        EXPECT_EQ(Count(lines, L"D:GoGetAddressInfo(): resolve reply count > 0"), 1);
+        EXPECT_TRUE(WaitForLine(L"D:resolve_reply():", 2));  // the old loop's late answer
+        Sleep(500);
+        EXPECT_EQ(Count(m_capture.Messages(), L"D:GoGetAddressInfo(): resolve reply count > 0"), 1);
         EXPECT_STREQ(oldAddress, "");
         EXPECT_STREQ(oldPort, "");
         EXPECT_EQ(host.UpdateState(), 5);
