@@ -22,10 +22,12 @@ const DWORD kWriteWaitStepMs = 1000;
 struct Reply {
     std::unique_ptr<char[]> data;
     uint32_t size = 0;
+    bool outOfMemory = false;
 
     bool Allocate(uint32_t bytes)
     {
         data.reset(new (std::nothrow) char[bytes ? bytes : 1]);
+        outOfMemory = !data;
         if (!data) return false;
         std::memset(data.get(), 0, bytes ? bytes : 1);
         size = bytes;
@@ -33,7 +35,7 @@ struct Reply {
     }
 };
 
-// Asks for the size, then for the data. -1 when the buffer cannot be had.
+// Asks for the size, then for the data. -1, with outOfMemory set, when the buffer cannot be had.
 template <class Fetch>
 int32_t FetchReply(Fetch fetch, Reply& reply)
 {
@@ -179,7 +181,7 @@ int32_t CDrxRuntime::GetModuleList(ModuleMap& modules)
         r = FetchReply([](uint32_t* size, void* buffer) { return CDrxRtLoader::m_fnDrxRtGetModuleIds(size, buffer); },
                        reply);
         // Running out of memory is reported to the caller; the host's process carries on.
-        if (r == -1) g_LogFile.Write("D:", "CDrxRuntime::GetModuleList()::Memory Allocation Error");
+        if (reply.outOfMemory) g_LogFile.Write("D:", "CDrxRuntime::GetModuleList()::Memory Allocation Error");
     }
     std::vector<DrxRtModuleInfo> received;
     if (r == 0 && !ReadList<DrxRtModuleList, DrxRtModuleInfo>(reply, [&](DrxRtModuleInfo& m) { received.push_back(m); }))

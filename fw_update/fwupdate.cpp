@@ -231,6 +231,8 @@ int32_t FWUpdate::getProgress()
     uint32_t total = runtime.GetTotalAppInstallComponents();
     if (total == 0 || current == 0) return 0;
     if (getUpdateState() == US_Ready) return 100;
+    // A runtime that reports more components than its total must not push the figure past 100.
+    if (current > total) current = total;
     return static_cast<int32_t>((100u / total) * (current - 1u));
 }
 

@@ -339,6 +339,8 @@ TEST_F(PluginTest, SerialNumberFromTheDeviceEntry)
         {".VCI-4711", 4711},      {"VCI-4711x", 4711},
         {"VCI-abc", 0},           {"4711", -1},
         {longValue, 4},           {"VCI" + std::string(300, '-') + "4711", -1},
+        {"VCI-2147483647", 2147483647}, {"VCI-2147483648", -1},
+        {"VCI-99999999999999999999", -1},  // beyond 32 bits: refused like a missing number
     };
     for (const Case& c : cases) {
         ini.SetDevice(kDevice);
@@ -363,13 +365,14 @@ TEST_F(PluginTest, SerialNumberFromTheDeviceEntry)
 TEST_F(PluginTest, ProgressFollowsTheInstalledComponents)
 {
     struct Case {
-        int components, errorAt;
+        int components, errorAt, total;  // total: what each status claims
         int32_t progress;
     };
-    const Case cases[] = {{4, 3, 50}, {7, 7, 84}, {3, 1, 0}, {3, 2, 33}};
+    // The last case's runtime names component 50 of 2: the figure stays below the maximum.
+    const Case cases[] = {{4, 3, 4, 50}, {7, 7, 7, 84}, {3, 1, 3, 0}, {3, 2, 3, 33}, {50, 50, 2, 50}};
     for (const Case& c : cases) {
         ScenarioFile scenario(std::string(kWorld) + "install " + std::to_string(c.components) + " error " +
-                              std::to_string(c.errorAt) + "\n");
+                              std::to_string(c.errorAt) + " total " + std::to_string(c.total) + "\n");
         ASSERT_EQ(plugin.Init(), 0);
         ASSERT_EQ(plugin.Run("FWUpdate"), 0);
         plugin.WaitForEnd();
