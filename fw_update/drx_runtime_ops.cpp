@@ -264,7 +264,7 @@ int32_t CDrxRuntime::StopApplication(int32_t iAppId)
     return CDrxRtLoader::m_fnDrxRtCtlApp(m_hVCI, iAppId, DRX_RT_APP_STOP);
 }
 
-int32_t CDrxRuntime::InstallVciApp(const char* pszName)
+int32_t CDrxRuntime::InstallVciApp(const char* pszName, HANDLE hStop)
 {
     g_uiCurrentInstallComponent = 0;
     g_uiTotalInstallComponents = 100;
@@ -274,6 +274,11 @@ int32_t CDrxRuntime::InstallVciApp(const char* pszName)
     }
     unsigned char record[DRX_RT_INSTALL_RECORD_BYTES] = {};
     boost::recursive_mutex::scoped_lock lock(m_installLock);
+    auto stopped = [hStop] { return hStop && WaitForSingleObject(hStop, 0) == WAIT_OBJECT_0; };
+    if (stopped()) {
+        g_LogFile.Write("D:", "CDrxRuntime::InstallVciApp()::Stopped before the install");
+        return kInstallStopped;
+    }
     m_bInstallEnded = false;
     m_installResult = 0;
     int32_t hInstall = m_installHandle;
@@ -285,11 +290,23 @@ int32_t CDrxRuntime::InstallVciApp(const char* pszName)
     }
     // The handler reports completion or error; only its flag ends the wait, never a bare wake-up.
     boost::system_time deadline = boost::get_system_time() + boost::posix_time::milliseconds(kInstallTimeoutMs);
-    if (!m_installCond.timed_wait(lock, deadline, [this] { return m_bInstallEnded; })) {
+    if (!m_installCond.timed_wait(lock, deadline, [&] { return m_bInstallEnded || stopped(); })) {
         g_LogFile.Write("D:", "CDrxRuntime::InstallVciApp()::Install did not complete in time");
         return -1;
     }
+    if (!m_bInstallEnded) {
+        g_LogFile.Write("D:", "CDrxRuntime::InstallVciApp()::Stopped while waiting for the install");
+        return kInstallStopped;
+    }
     return m_installResult;
+}
+
+// The stop event is set before this is called; taking the lock means a waiter is either about
+// to test it or already waiting, so the wake-up is never lost.
+void CDrxRuntime::WakeInstallWait()
+{
+    boost::recursive_mutex::scoped_lock lock(m_installLock);
+    m_installCond.notify_all();
 }
 
 int32_t CDrxRuntime::UnnstallVciApp(const char* pszName)

@@ -72,7 +72,12 @@ FWU_EXPORT Free()
     g_LogFile.Write("D:", "zeb_fw_update - Free()");
     if (EngineMissing("zeb_fw_update - Free(): FWUpdate class not created.")) return -1;
     try {
-        delete g_pFWUpdate;
+        // A worker stuck in a runtime call still uses the engine and the runtime: both are left
+        // loaded on purpose rather than freed under it.
+        if (g_pFWUpdate->stopWorker())
+            delete g_pFWUpdate;
+        else
+            g_LogFile.Write("E:", "zeb_fw_update - Free(): worker did not end; engine and runtime left loaded.");
     } catch (...) {
     }
     g_pFWUpdate = nullptr;
@@ -88,8 +93,8 @@ FWU_EXPORT Execute(const char* pszCmd, const char* pszModule, const char* pszThi
     try {
         ok = g_pFWUpdate->executeCmd(pszCmd, pszModule, pszThird, pszFourth, iFifth);
     } catch (...) {
-        g_pFWUpdate->setUpdateState(US_Error);
         g_pFWUpdate->setErrorState(ES_Failed);
+        g_pFWUpdate->setUpdateState(US_Error);
     }
     g_LogFile.Write("D:", ok ? "zeb_fw_update - Execute() success" : "zeb_fw_update - Execute() failure");
     return ok ? 0 : -1;
