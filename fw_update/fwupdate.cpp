@@ -239,10 +239,13 @@ bool FWUpdate::stopWorker()
     }
     signalStop();
     std::lock_guard<CMutex> lock(_workerLock);
-    if (_hThread.Join(kWorkerStopWaitMs)) return true;
-    // Stuck in a runtime call: the thread keeps this library loaded until it ends.
-    _hThread.GiveUp();
-    return false;
+    return _hThread.Join(kWorkerStopWaitMs);
+}
+
+bool FWUpdate::workerEnded()
+{
+    std::lock_guard<CMutex> lock(_workerLock);
+    return _hThread.Join(0);
 }
 
 int32_t FWUpdate::getProgress()

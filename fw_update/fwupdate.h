@@ -26,9 +26,9 @@ public:
     bool cancel();
     void signalStop();
     // Signals a stop and waits, bounded, for the worker to end. False when it did not end in
-    // time: it is given up, and since it still uses the engine and the runtime, both must be
-    // left as they are.
+    // time: it still uses the engine and the runtime, so both must be left as they are.
     bool stopWorker();
+    bool workerEnded();
     int32_t getProgress();
     int32_t getProgressMax() const;
 

@@ -6,7 +6,7 @@
 //   fw_update_lifecycle_host <plug-in path> [cycles=N] step...
 //
 //   load, unload                LoadLibrary (with the exports bound) and FreeLibrary
-//   init, cancel                Init and Cancel answer 0
+//   init[=<result>], cancel     Init answers 0 (or the result given), Cancel answers 0
 //   run:<command>[=<result>]    Execute with the section "Zanvi" (and its result, when given)
 //   installing                  wait (at most 10 s) for a nonzero Progress
 //   entered:<entry point>       wait (at most 10 s) until the runtime stand-in has been called there
@@ -95,6 +95,7 @@ bool Play(Plugin& p, const std::string& step)
         return true;
     }
     if (step == "init") return p.Init() == 0;
+    if (StartsWith(step, "init=", arg)) return p.Init() == std::atoi(arg.c_str());
     if (step == "cancel") return p.Cancel() == 0;
     if (step == "installing") return WaitFor([&] { return p.Progress() > 0; });
     if (StartsWith(step, "entered:", arg)) return WaitFor([&] { return Entered(arg); });

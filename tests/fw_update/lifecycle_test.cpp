@@ -56,8 +56,13 @@ const Case kCases[] = {
       "sleep:1000"},
      15000},
     // A runtime call that outlasts Free's wait: Free gives the worker up after 10 s and leaves the
-    // engine and the runtime loaded; the worker ends later and the process lives on.
+    // engine and the runtime loaded; Init is refused until the worker has ended, then starts
+    // afresh. Unloaded with the worker still stuck, the process lives on after it ends.
     {"FreeGivesUpOnAStuckRuntimeCall", "pause DrxRtConnect 12000\n",
+     {"load", "init", "run:FWUpdate=0", "entered:DrxRtConnect", "free<11000", "init=-1", "sleep:2500", "init",
+      "free<3000", "unload"},
+     30000},
+    {"UnloadWithAStuckRuntimeCall", "pause DrxRtConnect 12000\n",
      {"load", "init", "run:FWUpdate=0", "entered:DrxRtConnect", "free<11000", "unload", "sleep:4000"}, 30000},
     // Every way of ending a cycle, many times in one process.
     {"RepeatedCycles", "",
