@@ -18,8 +18,8 @@ namespace {
 
 // The worker spends 2 s connecting ("entered:DrxRtConnect"): long after the host's next command.
 const char kSlowConnect[] = "pause DrxRtConnect 2000\n";
-// Ten components, 400 ms apart.
-const char kLongInstall[] = "install 10\ndelay 400\n";
+// Ten components, 500 ms apart.
+const char kLongInstall[] = "install 10\ndelay 500\n";
 // Every status query fails, so the install never reports its end.
 const char kEndlessInstall[] = "fail DrxRtInstallGetStatus 0x50000005\n";
 
@@ -35,35 +35,35 @@ const Case kCases[] = {
     // whatever the states show; Free then waits for the worker before it unloads the runtime.
     {"CancelThenUpdate", kSlowConnect,
      {"load", "init", "run:FWUpdate=0", "entered:DrxRtConnect", "cancel", "states:4/0", "run:FWUpdate=-1", "states:5/2",
-      "free<4000", "unload", "sleep:3000"},
-     15000},
+      "free<6000", "unload", "sleep:3000"},
+     20000},
     {"DiagnosticThenUpdate", kSlowConnect,
      {"load", "init", "run:FWUpdate=0", "entered:DrxRtConnect", "run:discoverModules (debug)=0", "states:3/0", "run:FWUpdate=-1",
-      "states:5/2", "free<4000", "unload", "sleep:3000"},
-     15000},
+      "states:5/2", "free<6000", "unload", "sleep:3000"},
+     20000},
     {"RefusedThenUpdate", kSlowConnect,
      {"load", "init", "run:FWUpdate=0", "entered:DrxRtConnect", "run:FWUpdate=-1", "states:5/2", "run:FWUpdate=-1", "states:5/2",
-      "free<4000", "unload", "sleep:3000"},
-     15000},
-    // Free wakes the install wait: it does not sit out the remaining 3 s of the install.
+      "free<6000", "unload", "sleep:3000"},
+     20000},
+    // Free wakes the install wait: it does not sit out the remaining 4 s of the install.
     {"FreeDuringAnInstall", kLongInstall,
-     {"load", "init", "run:FWUpdate=0", "installing", "free<1500", "unload", "sleep:1000"}, 15000},
+     {"load", "init", "run:FWUpdate=0", "installing", "free<2500", "unload", "sleep:1000"}, 20000},
     {"FreeDuringAnEndlessInstall", kEndlessInstall,
-     {"load", "init", "run:FWUpdate=0", "sleep:500", "free<1500", "unload", "sleep:1000"}, 15000},
+     {"load", "init", "run:FWUpdate=0", "sleep:500", "free<3000", "unload", "sleep:1000"}, 20000},
     // Cancel wakes it too: the worker ends, so the next update is accepted.
     {"CancelEndsAnEndlessInstall", kEndlessInstall,
-     {"load", "init", "run:FWUpdate=0", "sleep:500", "cancel", "run:FWUpdate=0", "sleep:500", "free<1500", "unload",
+     {"load", "init", "run:FWUpdate=0", "sleep:500", "cancel", "run:FWUpdate=0", "sleep:500", "free<3000", "unload",
       "sleep:1000"},
-     15000},
+     20000},
     // A runtime call that outlasts Free's wait: Free gives the worker up after 10 s and leaves the
     // engine and the runtime loaded; Init is refused until the worker has ended, then starts
     // afresh. Unloaded with the worker still stuck, the process lives on after it ends.
-    {"FreeGivesUpOnAStuckRuntimeCall", "pause DrxRtConnect 12000\n",
-     {"load", "init", "run:FWUpdate=0", "entered:DrxRtConnect", "free<11000", "init=-1", "sleep:2500", "init",
+    {"FreeGivesUpOnAStuckRuntimeCall", "pause DrxRtConnect 14000\n",
+     {"load", "init", "run:FWUpdate=0", "entered:DrxRtConnect", "free<12500", "init=-1", "sleep:5000", "init",
       "free<3000", "unload"},
-     30000},
-    {"UnloadWithAStuckRuntimeCall", "pause DrxRtConnect 12000\n",
-     {"load", "init", "run:FWUpdate=0", "entered:DrxRtConnect", "free<11000", "unload", "sleep:4000"}, 30000},
+     40000},
+    {"UnloadWithAStuckRuntimeCall", "pause DrxRtConnect 14000\n",
+     {"load", "init", "run:FWUpdate=0", "entered:DrxRtConnect", "free<12500", "unload", "sleep:6000"}, 40000},
     // Every way of ending a cycle, many times in one process.
     {"RepeatedCycles", "",
      {"cycles=60", "load", "init", "run:FWUpdate=0", "cancel|run:FWUpdate|-", "free<5000", "unload"}, 60000},
