@@ -31,6 +31,8 @@ public:
 
     // How long an install may take before the wait gives up.
     static const DWORD kInstallTimeoutMs = 30 * 60 * 1000;
+    // InstallVciApp's result when its stop event ended the wait (or came before the start).
+    static const int32_t kInstallStopped = -2;
 
     static CDrxRuntime& Instance();
 
@@ -45,7 +47,9 @@ public:
     int32_t GetAppsListVci(int32_t iSerialNumber, VCIAppList& apps);
     int32_t StartApplication(int32_t iAppId);
     int32_t StopApplication(int32_t iAppId);
-    int32_t InstallVciApp(const char* pszName);
+    // hStop (a manual-reset event, may be null) ends the wait once set and WakeInstallWait called.
+    int32_t InstallVciApp(const char* pszName, HANDLE hStop = nullptr);
+    void WakeInstallWait();
     int32_t UnnstallVciApp(const char* pszName);
     void GetCommonPlatformVersion(std::string& version);
     uint32_t GetCurrentAppInstallComponent();

@@ -22,10 +22,12 @@ const DWORD kWriteWaitStepMs = 1000;
 struct Reply {
     std::unique_ptr<char[]> data;
     uint32_t size = 0;
+    bool outOfMemory = false;
 
     bool Allocate(uint32_t bytes)
     {
         data.reset(new (std::nothrow) char[bytes ? bytes : 1]);
+        outOfMemory = !data;
         if (!data) return false;
         std::memset(data.get(), 0, bytes ? bytes : 1);
         size = bytes;
@@ -33,7 +35,7 @@ struct Reply {
     }
 };
 
-// Asks for the size, then for the data. -1 when the buffer cannot be had.
+// Asks for the size, then for the data. -1, with outOfMemory set, when the buffer cannot be had.
 template <class Fetch>
 int32_t FetchReply(Fetch fetch, Reply& reply)
 {
@@ -179,7 +181,7 @@ int32_t CDrxRuntime::GetModuleList(ModuleMap& modules)
         r = FetchReply([](uint32_t* size, void* buffer) { return CDrxRtLoader::m_fnDrxRtGetModuleIds(size, buffer); },
                        reply);
         // Running out of memory is reported to the caller; the host's process carries on.
-        if (r == -1) g_LogFile.Write("D:", "CDrxRuntime::GetModuleList()::Memory Allocation Error");
+        if (reply.outOfMemory) g_LogFile.Write("D:", "CDrxRuntime::GetModuleList()::Memory Allocation Error");
     }
     std::vector<DrxRtModuleInfo> received;
     if (r == 0 && !ReadList<DrxRtModuleList, DrxRtModuleInfo>(reply, [&](DrxRtModuleInfo& m) { received.push_back(m); }))
@@ -262,7 +264,7 @@ int32_t CDrxRuntime::StopApplication(int32_t iAppId)
     return CDrxRtLoader::m_fnDrxRtCtlApp(m_hVCI, iAppId, DRX_RT_APP_STOP);
 }
 
-int32_t CDrxRuntime::InstallVciApp(const char* pszName)
+int32_t CDrxRuntime::InstallVciApp(const char* pszName, HANDLE hStop)
 {
     g_uiCurrentInstallComponent = 0;
     g_uiTotalInstallComponents = 100;
@@ -272,6 +274,11 @@ int32_t CDrxRuntime::InstallVciApp(const char* pszName)
     }
     unsigned char record[DRX_RT_INSTALL_RECORD_BYTES] = {};
     boost::recursive_mutex::scoped_lock lock(m_installLock);
+    auto stopped = [hStop] { return hStop && WaitForSingleObject(hStop, 0) == WAIT_OBJECT_0; };
+    if (stopped()) {
+        g_LogFile.Write("D:", "CDrxRuntime::InstallVciApp()::Stopped before the install");
+        return kInstallStopped;
+    }
     m_bInstallEnded = false;
     m_installResult = 0;
     int32_t hInstall = m_installHandle;
@@ -283,11 +290,23 @@ int32_t CDrxRuntime::InstallVciApp(const char* pszName)
     }
     // The handler reports completion or error; only its flag ends the wait, never a bare wake-up.
     boost::system_time deadline = boost::get_system_time() + boost::posix_time::milliseconds(kInstallTimeoutMs);
-    if (!m_installCond.timed_wait(lock, deadline, [this] { return m_bInstallEnded; })) {
+    if (!m_installCond.timed_wait(lock, deadline, [&] { return m_bInstallEnded || stopped(); })) {
         g_LogFile.Write("D:", "CDrxRuntime::InstallVciApp()::Install did not complete in time");
         return -1;
     }
+    if (!m_bInstallEnded) {
+        g_LogFile.Write("D:", "CDrxRuntime::InstallVciApp()::Stopped while waiting for the install");
+        return kInstallStopped;
+    }
     return m_installResult;
+}
+
+// The stop event is set before this is called; taking the lock means a waiter is either about
+// to test it or already waiting, so the wake-up is never lost.
+void CDrxRuntime::WakeInstallWait()
+{
+    boost::recursive_mutex::scoped_lock lock(m_installLock);
+    m_installCond.notify_all();
 }
 
 int32_t CDrxRuntime::UnnstallVciApp(const char* pszName)

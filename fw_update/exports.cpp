@@ -14,6 +14,9 @@
 namespace {
 
 FWUpdate* g_pFWUpdate = nullptr;
+// An engine whose worker Free could not wait for: it and the runtime stay as they are until
+// that worker has ended (the worker keeps this library loaded meanwhile).
+FWUpdate* g_pAbandoned = nullptr;
 
 // Up to size bytes of a host buffer, which need not be terminated; "NULL" for no buffer.
 std::string HostText(const char* text, int32_t size)
@@ -27,6 +30,17 @@ int32_t TextUnsupported(const char* name, const char* text, int32_t size)
 {
     g_LogFile.Write("D:", "zeb_fw_update - %s('%s', %d)", name, HostText(text, size).c_str(), size);
     return -1;
+}
+
+// True when no abandoned worker holds the runtime any more; an abandoned engine whose worker
+// has ended is destroyed here, which disconnects and releases the runtime.
+bool ReclaimAbandoned()
+{
+    if (!g_pAbandoned) return true;
+    if (!g_pAbandoned->workerEnded()) return false;
+    delete g_pAbandoned;
+    g_pAbandoned = nullptr;
+    return true;
 }
 
 bool EngineMissing(const char* message)
@@ -54,8 +68,9 @@ FWU_EXPORT Init()
     g_LogFile.Write("D:", "zeb_fw_update - Init()");
     try {
         // A second Init keeps the engine it has; its runtime refuses to start twice.
-        if (!g_pFWUpdate) g_pFWUpdate = new (std::nothrow) FWUpdate();
-        if (!g_pFWUpdate) {
+        if (!ReclaimAbandoned()) {
+            g_LogFile.Write("E:", "Init(): an earlier update is still inside the runtime.");
+        } else if (!g_pFWUpdate && !(g_pFWUpdate = new (std::nothrow) FWUpdate())) {
             g_LogFile.Write("E:", "Init(): creation of FWUpdate failed.");
         } else if (g_pFWUpdate->initialize()) {
             g_LogFile.Write("D:", "zeb_fw_update - leaving init with success");
@@ -72,7 +87,14 @@ FWU_EXPORT Free()
     g_LogFile.Write("D:", "zeb_fw_update - Free()");
     if (EngineMissing("zeb_fw_update - Free(): FWUpdate class not created.")) return -1;
     try {
-        delete g_pFWUpdate;
+        // A worker stuck in a runtime call still uses the engine and the runtime: both are left
+        // loaded on purpose rather than freed under it.
+        if (g_pFWUpdate->stopWorker()) {
+            delete g_pFWUpdate;
+        } else {
+            g_LogFile.Write("E:", "zeb_fw_update - Free(): worker did not end; engine and runtime left loaded.");
+            g_pAbandoned = g_pFWUpdate;
+        }
     } catch (...) {
     }
     g_pFWUpdate = nullptr;
@@ -88,8 +110,8 @@ FWU_EXPORT Execute(const char* pszCmd, const char* pszModule, const char* pszThi
     try {
         ok = g_pFWUpdate->executeCmd(pszCmd, pszModule, pszThird, pszFourth, iFifth);
     } catch (...) {
-        g_pFWUpdate->setUpdateState(US_Error);
         g_pFWUpdate->setErrorState(ES_Failed);
+        g_pFWUpdate->setUpdateState(US_Error);
     }
     g_LogFile.Write("D:", ok ? "zeb_fw_update - Execute() success" : "zeb_fw_update - Execute() failure");
     return ok ? 0 : -1;

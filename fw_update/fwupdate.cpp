@@ -8,6 +8,10 @@
 namespace {
 
 const char kApp[] = "zvci";
+// How long an update command waits for a worker that has written its final states to end.
+const DWORD kWorkerEndGraceMs = 500;
+// How long Free waits for the worker: the runtime call in progress plus the way out.
+const DWORD kWorkerStopWaitMs = 10000;
 
 const char* OrNull(const char* text) { return text ? text : "(null)"; }
 
@@ -24,8 +28,7 @@ bool AsciiEqualNoCase(const char* a, const char* b)
 }  // namespace
 
 FWUpdate::FWUpdate()
-    : _updateState(US_Idle), _errorState(ES_NoError), _targetSerNum(0), _updateSerNum(0), _hThread(nullptr),
-      _stopRequested(false)
+    : _updateState(US_Idle), _errorState(ES_NoError), _targetSerNum(0), _updateSerNum(0), _stopRequested(false)
 {
 }
 
@@ -41,6 +44,8 @@ bool FWUpdate::initialize()
         return false;
     }
     g_LogFile.Write("I:", "FWUpdate::initialize() - DRX Runtime Initialized");
+    // A retried Init must not leave the states of the failed one behind.
+    setStates(US_Idle, ES_NoError);
     return true;
 }
 
@@ -129,34 +134,32 @@ bool FWUpdate::runCommand(const char* pszCmd)
 
 bool FWUpdate::startUpdate()
 {
+    std::lock_guard<CMutex> lock(_workerLock);
     int32_t state = getUpdateState();
-    if (state == US_Init || state == US_Working) {
+    // One worker at a time, whatever the states show: a cancelled or refused update may still be
+    // inside a runtime call. A worker that has written its final states ends within a moment.
+    if (state == US_Init || state == US_Working || !_hThread.Join(kWorkerEndGraceMs)) {
         setStates(US_Error, ES_DLActive);
         return false;
-    }
-    if (_hThread) {
-        CloseHandle(_hThread);
-        _hThread = nullptr;
     }
     setStates(US_Init, ES_NoError);
     _stopRequested = false;
     // The worker keeps its own copy: a command given while it runs reads the host INI file
     // again and must not retarget (or zero) the update in progress.
     _updateSerNum = _targetSerNum.load();
-    _hThread = CreateThread(nullptr, 0, updateThread, this, 0, nullptr);
-    if (!_hThread) {
+    if (!_hThread.Start(updateThread, this)) {
         setStates(US_Error, ES_Failed);
         return false;
     }
     return true;
 }
 
-DWORD WINAPI FWUpdate::updateThread(LPVOID pVoid)
+void FWUpdate::updateThread(void* pVoid, HANDLE hStop)
 {
     g_LogFile.Write("I:", "FWUpdate::updateThread() - started");
     if (!pVoid) {
         g_LogFile.Write("E:", "FWUpdate::updateThread() - pVoid==NULL");
-        return 1;
+        return;
     }
     FWUpdate& engine = *static_cast<FWUpdate*>(pVoid);
     try {
@@ -166,9 +169,9 @@ DWORD WINAPI FWUpdate::updateThread(LPVOID pVoid)
             if (engine._findTargetVCI() != 0) {
                 engine.setStates(US_Error, ES_ModuleId);
             } else if (!(canceled = engine.isStopRequested())) {
-                if (engine._doUpdate())
+                if (engine._doUpdate(hStop))
                     engine.setStates(US_Ready, ES_NoError);
-                else
+                else if (!(canceled = engine.isStopRequested()))
                     engine.setUpdateState(US_Error);
             }
         }
@@ -184,10 +187,9 @@ DWORD WINAPI FWUpdate::updateThread(LPVOID pVoid)
     int32_t e = engine.getErrorState();
     g_LogFile.Write("I:", "FWUpdate::updateThread() - exiting\n\tUpdate state=%d [%s]\n\tError state=%d [%s]",
                     static_cast<int>(u), UpdateStateName(u), static_cast<int>(e), ErrorStateName(e));
-    return 0;
 }
 
-bool FWUpdate::_doUpdate()
+bool FWUpdate::_doUpdate(HANDLE hStop)
 {
     int32_t r = connectToVCI(_updateSerNum, DRX_RT_IF_USB);
     if (r != 0) {
@@ -208,7 +210,7 @@ bool FWUpdate::_doUpdate()
         setStates(US_Error, ES_VersionConflict);
         return false;
     }
-    return installVCIApp(_updateSerNum, kApp);
+    return installVCIApp(_updateSerNum, kApp, hStop);
 }
 
 bool FWUpdate::cancel()
@@ -221,7 +223,29 @@ bool FWUpdate::cancel()
 void FWUpdate::signalStop()
 {
     g_LogFile.Write("E:", "FWUpdate::signalStop()");
-    _stopRequested = true;
+    {
+        std::lock_guard<CMutex> lock(_workerLock);
+        _stopRequested = true;
+        _hThread.RequestStop();
+    }
+    CDrxRuntime::Instance().WakeInstallWait();
+}
+
+bool FWUpdate::stopWorker()
+{
+    {
+        std::lock_guard<CMutex> lock(_workerLock);
+        if (_hThread.Join(0)) return true;
+    }
+    signalStop();
+    std::lock_guard<CMutex> lock(_workerLock);
+    return _hThread.Join(kWorkerStopWaitMs);
+}
+
+bool FWUpdate::workerEnded()
+{
+    std::lock_guard<CMutex> lock(_workerLock);
+    return _hThread.Join(0);
 }
 
 int32_t FWUpdate::getProgress()
@@ -231,22 +255,16 @@ int32_t FWUpdate::getProgress()
     uint32_t total = runtime.GetTotalAppInstallComponents();
     if (total == 0 || current == 0) return 0;
     if (getUpdateState() == US_Ready) return 100;
+    // A runtime that reports more components than its total must not push the figure past 100.
+    if (current > total) current = total;
     return static_cast<int32_t>((100u / total) * (current - 1u));
 }
 
 int32_t FWUpdate::getProgressMax() const { return 100; }
 
+// Free destroys an engine only once stopWorker has seen its worker end.
 void FWUpdate::_uninitialize()
 {
-    if (_hThread) {
-        // The worker uses this engine: it must end before the engine goes.
-        if (WaitForSingleObject(_hThread, 0) == WAIT_TIMEOUT) {
-            signalStop();
-            WaitForSingleObject(_hThread, INFINITE);
-        }
-        CloseHandle(_hThread);
-        _hThread = nullptr;
-    }
     CDrxRuntime& runtime = CDrxRuntime::Instance();
     if (runtime.IsConnected()) {
         g_LogFile.Write("I:", "FWUpdate::_uninitialize() - disconnecting from module...");

@@ -8,6 +8,8 @@
 #include <string>
 
 #include "update_states.h"
+#include "win32_sync.h"
+#include "worker_thread.h"
 
 class FWUpdate {
 public:
@@ -20,9 +22,13 @@ public:
     bool executeCmd(const char* pszCmd, const char* pszModule, const char* pszThird, const char* pszFourth,
                     int32_t iFifth);
     bool startUpdate();
-    static DWORD WINAPI updateThread(LPVOID pVoid);
+    static void updateThread(void* pVoid, HANDLE hStop);
     bool cancel();
     void signalStop();
+    // Signals a stop and waits, bounded, for the worker to end. False when it did not end in
+    // time: it still uses the engine and the runtime, so both must be left as they are.
+    bool stopWorker();
+    bool workerEnded();
     int32_t getProgress();
     int32_t getProgressMax() const;
 
@@ -35,12 +41,13 @@ public:
     // VCI operations and diagnostics.
     int32_t connectToVCI(int32_t iSerialNumber, uint32_t uiInterface);
     int32_t findVCI(int32_t iSerialNumber, uint32_t uiInterface);
-    bool installVCIApp(int32_t iSerialNumber, const char* pszName);
+    // hStop, when given, ends the wait for the install; the states are then left to the caller.
+    bool installVCIApp(int32_t iSerialNumber, const char* pszName, HANDLE hStop = nullptr);
 
 private:
     void setStates(int32_t updateState, int32_t errorState);
     bool runCommand(const char* pszCmd);
-    bool _doUpdate();
+    bool _doUpdate(HANDLE hStop);
     void _uninitialize();
 
     // Target and compatibility.
@@ -60,11 +67,14 @@ private:
     int32_t _stopVciApplication(int32_t iSerialNumber, int32_t iAppId);
     std::string _getVciPlatformVersion(int32_t iSerialNumber);
 
-    // Written and read whole by host threads and the worker without a lock; last writer wins.
+    // Read whole by host threads and the worker without a lock. Writers take _stateLock so that
+    // a pair of states is never mixed with another writer's pair.
     std::atomic<int32_t> _updateState;
     std::atomic<int32_t> _errorState;
     std::atomic<int32_t> _targetSerNum;
     std::atomic<int32_t> _updateSerNum;  // the running update's target
-    HANDLE _hThread;
+    CWorkerThread _hThread;              // the last worker started; guarded by _workerLock
     std::atomic<bool> _stopRequested;
+    CMutex _stateLock;
+    CMutex _workerLock;
 };

@@ -2,6 +2,8 @@
 // application may be installed on the VCI's platform version.
 #include <shlobj.h>
 
+#include <cerrno>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <mbstring.h>
@@ -31,6 +33,17 @@ std::string NextToken(const char*& cursor, char delimiter)
     return token;
 }
 
+// The C library's atoi rules (leading blanks, optional sign, digits up to the first other
+// character, 0 without digits), except that a number beyond 32 bits is refused.
+bool ParseSerial(const std::string& text, int32_t& value)
+{
+    errno = 0;
+    long long number = std::strtoll(text.c_str(), nullptr, 10);
+    if (errno == ERANGE || number < INT32_MIN || number > INT32_MAX) return false;
+    value = static_cast<int32_t>(number);
+    return true;
+}
+
 }  // namespace
 
 bool FWUpdate::_readSerialNum(const char* pszSection)
@@ -47,8 +60,9 @@ bool FWUpdate::_readSerialNum(const char* pszSection)
     const char* nameCursor = namePart.c_str();
     std::string word = NextToken(nameCursor, '-');
     std::string serial = NextToken(nameCursor, '-');
-    if (namePart.empty() || word.empty() || serial.empty()) return false;
-    _targetSerNum = std::atoi(serial.c_str());
+    int32_t value = 0;
+    if (namePart.empty() || word.empty() || serial.empty() || !ParseSerial(serial, value)) return false;
+    _targetSerNum = value;
     return true;
 }
 

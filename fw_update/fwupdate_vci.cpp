@@ -185,10 +185,11 @@ int32_t FWUpdate::_findVCIApp(int32_t iSerialNumber, const char* pszName)
     return id;
 }
 
-bool FWUpdate::installVCIApp(int32_t /*iSerialNumber*/, const char* pszName)
+bool FWUpdate::installVCIApp(int32_t /*iSerialNumber*/, const char* pszName, HANDLE hStop)
 {
     g_LogFile.Write("D:", "FWUpdate::installVCIApp() - Starting to install %s", pszName);
-    int32_t r = Runtime().InstallVciApp(pszName);
+    int32_t r = Runtime().InstallVciApp(pszName, hStop);
+    if (r == CDrxRuntime::kInstallStopped) return false;
     if (r != 0) {
         g_LogFile.Write("E:", "FWUpdate::installVCIApp() - Error Installing Application [0x%X]",
                         static_cast<unsigned>(r));

@@ -86,9 +86,13 @@ bool ParseLine(const std::string& line, Scenario& s)
         return true;
     }
     if (word == "install") {
-        std::string count, error, at;
+        std::string count, key, n;
         if (!(in >> count) || !NumberAs(count, s.installComponents) || s.installComponents == 0) return false;
-        if (in >> error) return error == "error" && (in >> at) && NumberAs(at, s.installErrorAt);
+        while (in >> key) {
+            bool known = (key == "error" && (in >> n) && NumberAs(n, s.installErrorAt)) ||
+                         (key == "total" && (in >> n) && NumberAs(n, s.installTotal));
+            if (!known) return false;
+        }
         return true;
     }
     if (word == "delay") {

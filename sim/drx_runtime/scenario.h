@@ -43,6 +43,7 @@ struct Scenario {
     std::map<std::string, unsigned> pausesMs;  // entry point -> pause before it answers
     unsigned installComponents = 3;
     unsigned installErrorAt = 0;  // component that reports the error status; 0: none
+    unsigned installTotal = 0;    // the total each status reports; 0: the number of components
     unsigned eventDelayMs = 5;
 };
 

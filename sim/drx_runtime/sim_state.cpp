@@ -37,6 +37,7 @@ struct InstallJob {
     SimApp app;
     unsigned components;
     unsigned errorAt;
+    unsigned total;
     unsigned delayMs;
 };
 
@@ -53,6 +54,7 @@ SimRuntime& SimRuntime::Get()
 SimRuntime::~SimRuntime()
 {
     for (HANDLE thread : m_threads) CloseHandle(thread);
+    if (m_hEndInstalls) CloseHandle(m_hEndInstalls);
 }
 
 DrxRtResult SimRuntime::Construct()
@@ -81,7 +83,9 @@ DrxRtResult SimRuntime::Construct()
 
 DrxRtResult SimRuntime::Destruct()
 {
+    SetEvent(m_hEndInstalls);
     WaitForInstalls();
+    ResetEvent(m_hEndInstalls);
     std::lock_guard<CMutex> lock(m_lock);
     m_constructed = false;
     m_connections.clear();
@@ -92,21 +96,22 @@ DrxRtResult SimRuntime::Destruct()
 DrxRtResult SimRuntime::Enter(const char* entry, const std::string& args)
 {
     DWORD pauseMs = 0;
+    DrxRtResult result = 0;
     {
+        // Journaled on entry, so that a test sees a call that is still in its pause.
         std::lock_guard<CMutex> lock(m_lock);
+        m_journal += entry;
+        if (!args.empty()) m_journal += " " + args;
+        m_journal += "\n";
+        unsigned call = ++m_calls[entry];
+        auto failure = m_scenario.failures.find(entry);
+        if (failure != m_scenario.failures.end() && call > failure->second.after) result = failure->second.code;
         auto pause = m_scenario.pausesMs.find(entry);
         if (pause != m_scenario.pausesMs.end()) pauseMs = pause->second;
     }
     // A slow runtime: the caller waits, other threads carry on.
     if (pauseMs) Sleep(pauseMs);
-    std::lock_guard<CMutex> lock(m_lock);
-    m_journal += entry;
-    if (!args.empty()) m_journal += " " + args;
-    m_journal += "\n";
-    unsigned call = ++m_calls[entry];
-    auto failure = m_scenario.failures.find(entry);
-    if (failure != m_scenario.failures.end() && call > failure->second.after) return failure->second.code;
-    return 0;
+    return result;
 }
 
 std::string SimRuntime::Journal()
@@ -155,8 +160,9 @@ int32_t SimRuntime::StartInstall(int32_t hVCI, const SimApp& app)
 {
     int32_t hInstall = m_nextInstall++;
     m_installQueues[hInstall];
-    InstallJob* job = new InstallJob{this,          hVCI, hInstall, app, m_scenario.installComponents,
-                                     m_scenario.installErrorAt, m_scenario.eventDelayMs};
+    const unsigned total = m_scenario.installTotal ? m_scenario.installTotal : m_scenario.installComponents;
+    InstallJob* job = new InstallJob{this,  hVCI, hInstall, app, m_scenario.installComponents, m_scenario.installErrorAt,
+                                     total, m_scenario.eventDelayMs};
     HANDLE thread = CreateThread(nullptr, 0, InstallThread, job, 0, nullptr);
     if (!thread) {
         delete job;
@@ -171,13 +177,13 @@ DWORD WINAPI SimRuntime::InstallThread(void* param)
     InstallJob* job = static_cast<InstallJob*>(param);
     SimRuntime& rt = *job->runtime;
     for (unsigned i = 1; i <= job->components; ++i) {
-        Sleep(job->delayMs);
+        if (WaitForSingleObject(rt.m_hEndInstalls, job->delayMs) == WAIT_OBJECT_0) break;
         DrxRtAppInstallStatus status = {};
         bool failed = i == job->errorAt;
         status.iStatus = failed ? DRX_RT_INSTALL_ERROR : (i == job->components ? DRX_RT_INSTALL_COMPLETE
                                                                                 : DRX_RT_INSTALL_IN_PROCESS);
         status.uiComponent = i;
-        status.uiTotal = job->components;
+        status.uiTotal = job->total;
         std::strncpy(status.szAppName, job->app.name.c_str(), sizeof status.szAppName - 1);
         {
             std::lock_guard<CMutex> lock(rt.m_lock);

@@ -63,4 +63,6 @@ private:
     std::map<int32_t, std::deque<DrxRtAppInstallStatus>> m_installQueues;
     int32_t m_nextInstall = 1;
     std::vector<HANDLE> m_threads;
+    // Set by Destruct: running installs stop before their next status.
+    HANDLE m_hEndInstalls = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 };

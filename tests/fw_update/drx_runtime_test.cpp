@@ -262,6 +262,15 @@ TEST_F(DrxRuntimeTest, EmptyModuleListAndFailedListing)
     EXPECT_EQ(rt.GetModuleList(modules), DRX_RT_ERR_GENERAL);
 }
 
+TEST_F(DrxRuntimeTest, RuntimeAnsweringMinusOneIsNoAllocationFailure)
+{
+    Start("fail DrxRtGetModuleIds -1\n");
+    ModuleMap modules;
+    EXPECT_EQ(rt.GetModuleList(modules), -1);
+    EXPECT_EQ(log.Starting("D:CDrxRuntime::GetModuleList()::"),
+              (Lines{"D:CDrxRuntime::GetModuleList()::Entering", "D:CDrxRuntime::GetModuleList()::Leaving"}));
+}
+
 TEST_F(DrxRuntimeTest, ApplicationListsAndUninstall)
 {
     Start(kWorld);

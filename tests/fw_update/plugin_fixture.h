@@ -7,6 +7,16 @@
 #include <string>
 #include <vector>
 
+// The host INI file's Device entry for the VCI 4711, and a world in which it can be updated.
+inline constexpr char kDevice[] = "srv[DEMO-4711._zeb_vci._tcp.local,58713,usb]";
+inline constexpr char kWorld[] =
+    "module 4711 3 1 DEMO-4711\n"
+    "pcapp zvci 1.3.0.3 2013-05-17\n"
+    "vciapp 4711 5 zvci 1.3.0.2 2013-01-01 running\n"
+    "server 2.1.0.15 2013-02-01 DRX Product Version\n"
+    "install 3\n"
+    "delay 1\n";
+
 // zeb_fw_update.dll loaded from the build's output folder with its sixteen exports.
 class UpdatePlugin {
 public:

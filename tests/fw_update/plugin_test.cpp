@@ -17,15 +17,6 @@ namespace {
 
 using Lines = std::vector<std::string>;
 
-const char kDevice[] = "srv[DEMO-4711._zeb_vci._tcp.local,58713,usb]";
-const char kWorld[] =
-    "module 4711 3 1 DEMO-4711\n"
-    "pcapp zvci 1.3.0.3 2013-05-17\n"
-    "vciapp 4711 5 zvci 1.3.0.2 2013-01-01 running\n"
-    "server 2.1.0.15 2013-02-01 DRX Product Version\n"
-    "install 3\n"
-    "delay 1\n";
-
 // A started plug-in on the stand-in: scenario, registry entry, host INI file.
 class PluginTest : public ::testing::Test {
 protected:
@@ -41,7 +32,13 @@ protected:
         if (m_scenario) plugin.Free();
     }
     Lines Calls(const std::string& entry) const { return m_standIn->Calls(entry); }
-    // Waits (at most 10 s) until the worker has written its exit line.
+    // Waits (at most 10 s) until the stand-in has been called at the entry point.
+    bool WaitForCall(const std::string& entry)
+    {
+        for (DWORD start = GetTickCount(); GetTickCount() - start < 10000; Sleep(5))
+            if (!Calls(entry).empty()) return true;
+        return false;
+    }
     // Waits (at most 10 s) until the worker reports US_Working.
     bool WaitForWorking()
     {
@@ -49,6 +46,7 @@ protected:
             if (plugin.UpdateState() == 2) return true;
         return false;
     }
+    // Waits (at most 10 s) until the worker has written its exit line.
     bool WaitForWorkerExit()
     {
         for (DWORD start = GetTickCount(); GetTickCount() - start < 10000; Sleep(10))
@@ -133,7 +131,7 @@ TEST(PluginExportsTest, UnsupportedExportsTraceAndLeaveTheBufferAlone)
                      "D:zeb_fw_update - DataOutMax()"}));
 }
 
-TEST(PluginExportsTest, InitWithoutARuntimeFailsAndFreeStillSucceeds)
+TEST(PluginExportsTest, InitWithoutARuntimeFailsAndARetryOnceItIsThereStartsClean)
 {
     TraceLog log;
     UpdatePlugin plugin;
@@ -141,6 +139,12 @@ TEST(PluginExportsTest, InitWithoutARuntimeFailsAndFreeStillSucceeds)
     EXPECT_EQ(plugin.UpdateState(), 5);
     EXPECT_EQ(plugin.ErrorState(), -1);
     EXPECT_TRUE(log.Has("D:zeb_fw_update - leaving init with failure"));
+
+    ScenarioFile scenario("");
+    RuntimeRegistration registration(StandInPath());
+    EXPECT_EQ(plugin.Init(), 0) << "the same engine, without Free";
+    EXPECT_EQ(plugin.UpdateState(), 0);
+    EXPECT_EQ(plugin.ErrorState(), 0);
     EXPECT_EQ(plugin.Free(), 0);
 }
 
@@ -246,6 +250,61 @@ TEST_F(PluginTest, StopBeforeTheSecondCheckpointCancelsWithoutConnecting)
     EXPECT_TRUE(Calls("DrxRtConnect").empty());
 }
 
+TEST_F(PluginTest, StopWhileConnectingStartsNoInstall)
+{
+    Start(std::string(kWorld) + "pause DrxRtConnect 300\n");
+    EXPECT_EQ(plugin.Run("FWUpdate"), 0);
+    ASSERT_TRUE(WaitForCall("DrxRtConnect"));
+    EXPECT_EQ(plugin.Cancel(), 0);
+    ASSERT_TRUE(WaitForWorkerExit());
+    EXPECT_TRUE(log.Has("I:FWUpdate::updateThread() - exiting\n\tUpdate state=4 [US_Canceled]\n\tError state=0 "
+                        "[ES_NoError]"));
+    ExpectStates(4, 0);
+    EXPECT_TRUE(Calls("DrxRtInstallVCIApp").empty());
+}
+
+TEST_F(PluginTest, CancelDuringAnInstallEndsTheWorkerAtOnce)
+{
+    Start(std::string(kWorld) + "install 10\ndelay 500\n");
+    EXPECT_EQ(plugin.Run("FWUpdate"), 0);
+    for (DWORD start = GetTickCount(); plugin.Progress() == 0 && GetTickCount() - start < 10000;) Sleep(5);
+    DWORD canceled = GetTickCount();
+    EXPECT_EQ(plugin.Cancel(), 0);
+    ASSERT_TRUE(WaitForWorkerExit());
+    EXPECT_LT(GetTickCount() - canceled, 2500u) << "not the 4 s the install still had to go";
+    EXPECT_TRUE(log.Has("I:FWUpdate::updateThread() - exiting\n\tUpdate state=4 [US_Canceled]\n\tError state=0 "
+                        "[ES_NoError]"));
+    ExpectStates(4, 0);
+}
+
+// The host's thread polls, state first, while updates fail in the worker: whenever it reads
+// US_Error, the error state it reads next names the reason.
+TEST_F(PluginTest, PollingHostNeverSeesAnErrorWithoutItsReason)
+{
+    const char* failures[] = {
+        "module 4711 1 1 V\n",                                      // not on USB: ES_ModuleId
+        "module 4711 2 1 V\npcapp zvci 1.3.0.3 2013-01-01\n"
+        "server 2.1.0.15 2013-01-01 DRX Product Version\n",         // not compatible: ES_VersionConflict
+        "module 4711 2 1 V\npcapp zvci 1.3.0.2 2013-01-01\ninstall 3 error 2\ndelay 1\n",  // ES_Internal
+    };
+    compat.Set("2.1.0.15", "1.3.0.2");
+    for (const char* failure : failures) {
+        ScenarioFile scenario(failure);
+        ASSERT_EQ(plugin.Init(), 0);
+        for (int round = 0; round < 5; ++round) {
+            ASSERT_EQ(plugin.Run("FWUpdate"), 0);
+            int32_t state = 1, error = 0;
+            for (DWORD start = GetTickCount(); (state == 1 || state == 2) && GetTickCount() - start < 10000;) {
+                state = plugin.UpdateState();
+                error = plugin.ErrorState();
+                EXPECT_FALSE(state == 5 && error == 0) << failure;
+            }
+            EXPECT_EQ(state, 5) << failure;
+        }
+        plugin.Free();
+    }
+}
+
 TEST_F(PluginTest, FreeWaitsForARunningWorker)
 {
     Start(std::string(kWorld) + "pause DrxRtGetModuleIds 300\n");
@@ -339,6 +398,8 @@ TEST_F(PluginTest, SerialNumberFromTheDeviceEntry)
         {".VCI-4711", 4711},      {"VCI-4711x", 4711},
         {"VCI-abc", 0},           {"4711", -1},
         {longValue, 4},           {"VCI" + std::string(300, '-') + "4711", -1},
+        {"VCI-2147483647", 2147483647}, {"VCI-2147483648", -1},
+        {"VCI-99999999999999999999", -1},  // beyond 32 bits: refused like a missing number
     };
     for (const Case& c : cases) {
         ini.SetDevice(kDevice);
@@ -363,13 +424,14 @@ TEST_F(PluginTest, SerialNumberFromTheDeviceEntry)
 TEST_F(PluginTest, ProgressFollowsTheInstalledComponents)
 {
     struct Case {
-        int components, errorAt;
+        int components, errorAt, total;  // total: what each status claims
         int32_t progress;
     };
-    const Case cases[] = {{4, 3, 50}, {7, 7, 84}, {3, 1, 0}, {3, 2, 33}};
+    // The last case's runtime names component 50 of 2: the figure stays below the maximum.
+    const Case cases[] = {{4, 3, 4, 50}, {7, 7, 7, 84}, {3, 1, 3, 0}, {3, 2, 3, 33}, {50, 50, 2, 50}};
     for (const Case& c : cases) {
         ScenarioFile scenario(std::string(kWorld) + "install " + std::to_string(c.components) + " error " +
-                              std::to_string(c.errorAt) + "\n");
+                              std::to_string(c.errorAt) + " total " + std::to_string(c.total) + "\n");
         ASSERT_EQ(plugin.Init(), 0);
         ASSERT_EQ(plugin.Run("FWUpdate"), 0);
         plugin.WaitForEnd();

@@ -14,7 +14,7 @@ TEST(DrxScenarioTest, ReadsTheWorld)
                               "pcapp zvci 1.3.0.3 2013-05-17\n"
                               "vciapp 4711 5 zvci 1.3.0.2 2013-01-01 running\n"
                               "server 2.1.0.15 2013-02-01 DRX Product Version\n"
-                              "install 7 error 4\n"
+                              "install 7 error 4 total 2\n"
                               "delay 0\n"
                               "write 9 1\n"
                               "fail DrxRtConnect 0x50002005 after 1\n"
@@ -30,6 +30,7 @@ TEST(DrxScenarioTest, ReadsTheWorld)
     EXPECT_EQ(s.serverItems[0].name, "DRX Product Version");
     EXPECT_EQ(s.installComponents, 7u);
     EXPECT_EQ(s.installErrorAt, 4u);
+    EXPECT_EQ(s.installTotal, 2u);
     EXPECT_EQ(s.eventDelayMs, 0u);
     EXPECT_EQ(s.writes[9], 1);
     EXPECT_EQ(s.failures["DrxRtConnect"].code, 0x50002005);
@@ -41,7 +42,7 @@ TEST(DrxScenarioTest, RefusesMalformedLinesNamingTheFirst)
 {
     for (const char* line : {"module 4711 x 1 A", "pcapp zvci 1.3.0 2013-01-01", "pcapp zvci 1.3.0.256 2013-01-01",
                              "vciapp 4711 5 zvci 1.0.0.0 2013-01-01 busy", "server 1.0.0.0 2013-01-01",
-                             "install 0", "install 3 oops 1", "fail DrxRtConnect", "fail X 1 before 2", "pause DrxRtConnect soon",
+                             "install 0", "install 3 oops 1", "install 3 total", "fail DrxRtConnect", "fail X 1 before 2", "pause DrxRtConnect soon",
                              "pcapp zvci 1.0.0.0 1969-01-01", "bogus"}) {
         Scenario s;
         std::string error;

@@ -1,0 +1,101 @@
+// The update plug-in's worker lifecycle as hosts drive it: retrying after a cancel, a diagnostic
+// or a refusal while the worker is still inside a runtime call, and quitting during an install.
+// Each case is played by a host process of its own (fw_update_lifecycle_host), so that a crash
+// after Free and FreeLibrary, or a Free that never returns, shows as that process's end.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "child_process.h"
+#include "plugin_fixture.h"
+#include "runtime_fixture.h"
+#include "test_files.h"
+
+namespace {
+
+// The worker spends 2 s connecting ("entered:DrxRtConnect"): long after the host's next command.
+const char kSlowConnect[] = "pause DrxRtConnect 2000\n";
+// Ten components, 500 ms apart.
+const char kLongInstall[] = "install 10\ndelay 500\n";
+// Every status query fails, so the install never reports its end.
+const char kEndlessInstall[] = "fail DrxRtInstallGetStatus 0x50000005\n";
+
+struct Case {
+    const char* name;
+    const char* scenario;  // added to the world
+    std::vector<std::string> steps;
+    DWORD boundMs;  // the host process must have ended by then
+};
+
+const Case kCases[] = {
+    // A second update while the first worker still connects is refused as during US_Working,
+    // whatever the states show; Free then waits for the worker before it unloads the runtime.
+    {"CancelThenUpdate", kSlowConnect,
+     {"load", "init", "run:FWUpdate=0", "entered:DrxRtConnect", "cancel", "states:4/0", "run:FWUpdate=-1", "states:5/2",
+      "free<6000", "unload", "sleep:3000"},
+     20000},
+    {"DiagnosticThenUpdate", kSlowConnect,
+     {"load", "init", "run:FWUpdate=0", "entered:DrxRtConnect", "run:discoverModules (debug)=0", "states:3/0", "run:FWUpdate=-1",
+      "states:5/2", "free<6000", "unload", "sleep:3000"},
+     20000},
+    {"RefusedThenUpdate", kSlowConnect,
+     {"load", "init", "run:FWUpdate=0", "entered:DrxRtConnect", "run:FWUpdate=-1", "states:5/2", "run:FWUpdate=-1", "states:5/2",
+      "free<6000", "unload", "sleep:3000"},
+     20000},
+    // Free wakes the install wait: it does not sit out the remaining 4 s of the install.
+    {"FreeDuringAnInstall", kLongInstall,
+     {"load", "init", "run:FWUpdate=0", "installing", "free<2500", "unload", "sleep:1000"}, 20000},
+    {"FreeDuringAnEndlessInstall", kEndlessInstall,
+     {"load", "init", "run:FWUpdate=0", "sleep:500", "free<3000", "unload", "sleep:1000"}, 20000},
+    // Cancel wakes it too: the worker ends, so the next update is accepted.
+    {"CancelEndsAnEndlessInstall", kEndlessInstall,
+     {"load", "init", "run:FWUpdate=0", "sleep:500", "cancel", "run:FWUpdate=0", "sleep:500", "free<3000", "unload",
+      "sleep:1000"},
+     20000},
+    // A runtime call that outlasts Free's wait: Free gives the worker up after 10 s and leaves the
+    // engine and the runtime loaded; Init is refused until the worker has ended, then starts
+    // afresh. Unloaded with the worker still stuck, the process lives on after it ends.
+    {"FreeGivesUpOnAStuckRuntimeCall", "pause DrxRtConnect 14000\n",
+     {"load", "init", "run:FWUpdate=0", "entered:DrxRtConnect", "free<12500", "init=-1", "sleep:5000", "init",
+      "free<3000", "unload"},
+     40000},
+    {"UnloadWithAStuckRuntimeCall", "pause DrxRtConnect 14000\n",
+     {"load", "init", "run:FWUpdate=0", "entered:DrxRtConnect", "free<12500", "unload", "sleep:6000"}, 40000},
+    // Every way of ending a cycle, many times in one process.
+    {"RepeatedCycles", "",
+     {"cycles=60", "load", "init", "run:FWUpdate=0", "cancel|run:FWUpdate|-", "free<5000", "unload"}, 60000},
+};
+
+void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+
+class LifecycleTest : public ::testing::TestWithParam<Case> {
+protected:
+    RuntimeRegistration registration{StandInPath()};
+    HostIni ini{"Zanvi", kDevice};
+};
+
+TEST_P(LifecycleTest, HostProcessPlaysEveryStepAndEndsCleanly)
+{
+    const Case& c = GetParam();
+    ScenarioFile scenario(std::string(kWorld) + c.scenario);
+    std::wstring command = L"\"" + TestDir() + L"\\fw_update_lifecycle_host.exe\" \"" + BinDir() +
+                           L"\\zeb_fw_update.dll\"";
+    for (const std::string& step : c.steps) command += L" \"" + Widen(step) + L"\"";
+    ChildProcess host(command);
+    ASSERT_TRUE(host.Started());
+    DWORD code = host.Wait(c.boundMs);
+    ASSERT_NE(code, static_cast<DWORD>(STILL_ACTIVE)) << "still running after " << c.boundMs << " ms";
+    // 10 + n: step n (not counting cycles=) did not give what it expects; else not 0: a crash.
+    const size_t first = c.steps[0].compare(0, 7, "cycles=") == 0 ? 1 : 0;
+    const size_t step = first + code - 11;
+    std::string failed = code > 10 && step < c.steps.size() ? c.steps[step] : "(none)";
+    EXPECT_EQ(code, 0u) << std::hex << "exit code 0x" << code << ", step " << failed;
+}
+
+INSTANTIATE_TEST_SUITE_P(Hosts, LifecycleTest, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<Case>& info) { return std::string(info.param.name); });
+
+}  // namespace
