@@ -37,7 +37,8 @@ fail() { printf '  FAIL %s\n' "$*"; failures=$((failures + 1)); }
 expect_eq() {  # what, expected, actual
     [ "$2" = "$3" ] || fail "$1: expected '$2', got '$3'"
 }
-sorted_words() { tr -s ' \t\n' '\n' <<< "$*" | sed '/^$/d' | sort | tr '\n' ' '; }
+# The words of the arguments, sorted, on one line (names here hold no wildcards).
+sorted_words() { [ -z "${*//[[:space:]]/}" ] || printf '%s\n' $* | sort | tr '\n' ' '; }
 
 # "name rva" for every exported name, from objdump's private headers.
 export_rvas() {
@@ -72,6 +73,11 @@ callee_cleaning_exports() {  # "name address" lines, symbols (nm -n)
                        for (i = 1; i <= n; i++)
                            if ((i in hi) && (a "") >= (lo[i] "") && (a "") < (hi[i] "")) print name[i] }' \
         <(echo "$1") <(echo "$2") - | sort -u
+}
+
+# "name size address" of every section but the debug information and its link.
+loaded_sections() {  # file
+    "$OBJDUMP" -h "$1" | awk '$1 ~ /^[0-9]+$/ && $2 !~ /^\.(debug_|gnu_debuglink)/ { print $2, $3, $4 }'
 }
 
 inspect_binary() {  # target, dist folder, file
@@ -124,8 +130,16 @@ inspect_binary() {  # target, dist folder, file
     [ "$size" -lt "$MAX_SIZE" ] || fail "$size bytes, not under 1 MB"
     printf '  %d bytes\n' "$size"
 
-    # Debug information: split off into a file beside the binary that the binary names.
+    # Stripping keeps every section that loads, in its place, with the relocations that let
+    # Windows load the file at any base.
     local sections debug_sections
+    sections=$(loaded_sections "$file")
+    expect_eq "sections" "$(loaded_sections "$ROOT/build/$t/bin/$f")" "$sections"
+    grep -q '^\.reloc ' <<< "$sections" || fail "no relocations"
+    sed -n '/^DllCharacteristics/,/^[A-Z]/p' <<< "$headers" | grep -q DYNAMIC_BASE || fail "not DYNAMIC_BASE"
+    sed -n '/^DllCharacteristics/,/^[A-Z]/p' <<< "$headers" | grep -q NX_COMPAT || fail "not NX_COMPAT"
+
+    # Debug information: split off into a file beside the binary that the binary names.
     sections=$("$OBJDUMP" -h "$file")
     ! grep -q ' \.debug_' <<< "$sections" || fail "debug sections left in the binary"
     grep -q ' \.gnu_debuglink ' <<< "$sections" || fail "no debug link"
