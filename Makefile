@@ -1,8 +1,9 @@
 # The two commands for a newcomer: `make demo` and `make test`. Both do their own set-up.
+# `make dist` builds the shipping set of the 32-bit deliverables in build/dist/.
 TARGETS := i686 x86_64
 BUILD_TYPE ?= Release
 
-.PHONY: all setup build test demo clean $(TARGETS) $(addprefix build-,$(TARGETS))
+.PHONY: all setup build test demo dist clean $(TARGETS) $(addprefix build-,$(TARGETS))
 
 all: build
 
@@ -36,5 +37,8 @@ test: build
 demo: build
 	bash scripts/demo.sh
 
+dist: i686
+	bash scripts/dist.sh
+
 clean:
-	rm -rf build/i686 build/x86_64 build/demo
+	rm -rf build/i686 build/x86_64 build/demo build/dist

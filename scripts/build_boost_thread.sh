@@ -11,11 +11,16 @@ die() { printf '[boost] ERROR: %s\n' "$*" >&2; exit 1; }
 
 # The compiler a cached library was built with; another one means building again.
 COMPILER_TAG="g++-win32"
+# No speculative devirtualisation: with it, the destructors of Boost's exception types refer to
+# boost::exception's diagnostic text, whose string streams drag the whole C++ locale machinery
+# (about 0.8 MB) into every library that waits on a Boost condition.
+BOOST_CXXFLAGS=(-std=c++17 -O2 -w -fno-devirtualize-speculatively)
+# A cached library built with another compiler or other flags is built again.
+BUILD_TAG="$COMPILER_TAG ${BOOST_CXXFLAGS[*]}"
+cached() { [ -f "$CACHE/$1/libboost_thread.a" ] && [ "$(cat "$CACHE/$1/compiler" 2>/dev/null)" = "$BUILD_TAG" ]; }
+
 all_built=1
-for t in i686 x86_64; do
-    [ -f "$CACHE/$t/libboost_thread.a" ] && [ "$(cat "$CACHE/$t/compiler" 2>/dev/null)" = "$COMPILER_TAG" ] \
-        || all_built=0
-done
+for t in i686 x86_64; do cached "$t" || all_built=0; done
 if [ "$all_built" = 1 ] && [ -e "$CACHE/include/boost" ]; then
     say "cached in $CACHE"
     exit 0
@@ -54,7 +59,7 @@ fi
 
 for t in i686 x86_64; do
     out="$CACHE/$t"
-    [ -f "$out/libboost_thread.a" ] && [ "$(cat "$out/compiler" 2>/dev/null)" = "$COMPILER_TAG" ] && continue
+    cached "$t" && continue
     cxx="$t-w64-mingw32-$COMPILER_TAG"
     command -v "$cxx" >/dev/null || die "$cxx missing (mingw-w64)"
     rm -rf "$out/obj" && mkdir -p "$out/obj"
@@ -62,14 +67,14 @@ for t in i686 x86_64; do
     objs=()
     for f in "${SRC_FILES[@]}"; do
         o="$out/obj/$(echo "$f" | tr / _).o"
-        "$cxx" -std=c++17 -O2 -w -isystem "$CACHE/include" \
+        "$cxx" "${BOOST_CXXFLAGS[@]}" -isystem "$CACHE/include" \
             -DBOOST_THREAD_BUILD_LIB -DBOOST_ALL_NO_LIB -DBOOST_THREAD_WIN32 \
             -c "$CACHE/src/libs/thread/src/$f" -o "$o" || die "compiling $f for $t failed"
         objs+=("$o")
     done
     rm -f "$out/libboost_thread.a"
     "$t-w64-mingw32-ar" rcs "$out/libboost_thread.a" "${objs[@]}"
-    echo "$COMPILER_TAG" > "$out/compiler"
+    echo "$BUILD_TAG" > "$out/compiler"
     rm -rf "$out/obj"
 done
 say "built into $CACHE"
