@@ -137,15 +137,13 @@ void Save(CResolverRun& run, const char* hostTarget, uint16_t port, uint32_t int
     if (HANDLE done = run.ResolveDone()) run.SetEventIfLive(done);
 }
 
-// Only a real answer is an address: a reply with an error code (a negative answer, which may
-// carry 0.0.0.0 as unicast DNS does) or with the unspecified address 0.0.0.0 never is.
+}  // namespace
+
 bool IsUsableAddress(DNSServiceErrorType errorCode, const sockaddr* address)
 {
     return errorCode == kDNSServiceErr_NoError && address && address->sa_family == AF_INET &&
            reinterpret_cast<const sockaddr_in*>(address)->sin_addr.s_addr != 0;
 }
-
-}  // namespace
 
 int Load_DNSSD_Library()
 {
@@ -251,34 +249,37 @@ void DNSSD_API resolve_reply(DNSServiceRef, DNSServiceFlags flags, uint32_t inte
     CResolverRun* run = static_cast<CResolverRun*>(context);
     if (!run) return;
     const bool hasTarget = hosttarget && hosttarget[0] != '\0';
-    const int32_t index = static_cast<int32_t>(interfaceIndex);
+    const EDesiredInterface desired = run->DesiredInterface();
+    if (KeepResolveReply(desired, interfaceIndex) && hasTarget)
+        Save(*run, hosttarget, hostPort, interfaceIndex);
+    if (desired == DESIRED_USB) WriteLog(L"D:", L"resolve_reply() [usb]");
+}
 
-    switch (run->DesiredInterface()) {
+bool KeepResolveReply(EDesiredInterface desired, uint32_t interfaceIndex)
+{
+    const int32_t index = static_cast<int32_t>(interfaceIndex);
+    switch (desired) {
     case DESIRED_USB:
-        if (hasTarget) Save(*run, hosttarget, hostPort, interfaceIndex);
-        WriteLog(L"D:", L"resolve_reply() [usb]");
-        break;
+        return true;
     case DESIRED_WIFI:
         if (LookupAdapterType(index) == kAdapterTypeWireless) {
             WriteLog(L"D:", L"resolve_reply() [wifi]");
         } else if (index == FindUSBInterface()) {
             WriteLog(L"D:", L"resolve_reply(): looking for WIFI, got USB. Skip it.");
-            break;
+            return false;
         } else {
             WriteLog(L"D:", L"resolve_reply(): looking for WIFI but did not return WIFI. Save it.");
         }
-        if (hasTarget) Save(*run, hosttarget, hostPort, interfaceIndex);
-        break;
+        return true;
     default:
         if (LookupAdapterType(index) != kAdapterTypeEthernet) {
             WriteLog(L"D:", L"resolve_reply(): looking for ETH but did not return ETH. Save it.");
             if (index == FindUSBInterface()) {
                 WriteLog(L"D:", L"resolve_reply(): looking for ETH, got USB. Skip it.");
-                break;
+                return false;
             }
         }
-        if (hasTarget) Save(*run, hosttarget, hostPort, interfaceIndex);
-        break;
+        return true;
     }
 }
 

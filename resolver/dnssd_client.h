@@ -9,6 +9,7 @@
 #include <string>
 
 #include "dns_sd_api.h"
+#include "run_state.h"
 #include "worker_thread.h"
 
 class CResolverRun;
@@ -35,6 +36,17 @@ bool GoGetAddressInfo(CResolverRun& run, CWorkerThread& eventLoop);
 // The event loop of one phase: feeds the run's current reference to the library until the
 // phase or the run stops it, then deallocates it. context: the run (see StartRunThread).
 void HandleEvents(void* context, HANDLE hStop);
+
+// The resolver's rule for one resolve answer that came on interfaceIndex: true when a run that
+// wants the given link keeps it. A USB run keeps every answer (it asks on the USB adapter
+// alone); a Wi-Fi run one that came on a wireless adapter, else one that did not come on the
+// USB adapter; an Ethernet run likewise with a wired Ethernet adapter. Judged on the last
+// adapter survey; writes the rule's trace lines, except the USB run's, which follows the saving.
+bool KeepResolveReply(EDesiredInterface desired, uint32_t interfaceIndex);
+// Whether an address answer counts: only a real answer is an address. A reply with an error
+// code (a negative answer, which may carry 0.0.0.0 as unicast DNS does) or with the unspecified
+// address 0.0.0.0 never is.
+bool IsUsableAddress(DNSServiceErrorType errorCode, const sockaddr* address);
 
 // context: the run the operation belongs to.
 void DNSSD_API resolve_reply(DNSServiceRef sdRef, DNSServiceFlags flags, uint32_t interfaceIndex,
