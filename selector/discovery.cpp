@@ -330,21 +330,10 @@ void ParseLinkFlags(const char* fullName, const unsigned char* data, uint16_t le
     char name[kVciNameBytes];
     CopyCut(name, std::string(fullName, std::strcspn(fullName, ".")));
 
-    // Nothing after the first zero byte is looked at.
-    std::size_t end = 0;
-    while (data && end < length && data[end] != 0) ++end;
-    auto isTrue = [&](std::size_t i) { return i < end && data[i] == 't'; };
-
     std::lock_guard<CMutex> lock(g_TablesLock);
     int index = FindName(g_VciNames, static_cast<int>(g_VciCount), name);
     if (index < 0) return;
-    VciLinks& links = g_VciLinks[index];
-    for (std::size_t p = 0; p + 3 <= end; ++p) {
-        const char* at = reinterpret_cast<const char*>(data + p);
-        if (std::memcmp(at, "eth", 3) == 0) links.eth = isTrue(p + 4);
-        if (std::memcmp(at, "wif", 3) == 0) links.wifi = isTrue(p + 5);
-        if (std::memcmp(at, "usb", 3) == 0) links.usb = isTrue(p + 4);
-    }
+    ScanTxtLinks(data, length, g_VciLinks[index]);
 }
 
 bool SnapshotChanged()

@@ -12,6 +12,7 @@
 #include <cstdint>
 
 #include "dns_sd_api.h"
+#include "link_flags.h"
 #include "win32_sync.h"
 
 constexpr int MAX_VCIS = 20;
@@ -21,13 +22,6 @@ constexpr int kMaxWaitingVcis = 100;
 // Ticks (of 250 ms) that a TXT query may wait for its first reply: room for the service's
 // first retransmission (after 1 s) and one pass of the query thread (310 ms).
 constexpr int32_t kTxtQueryTicks = 8;
-
-// 1 where the instance's TXT record offers the link.
-struct VciLinks {
-    int32_t usb;
-    int32_t wifi;
-    int32_t eth;
-};
 
 extern HMODULE g_hDnssd;
 // Service type browsed for; set per variant by the dialog's constructor.
