@@ -8,28 +8,25 @@ HMODULE CDrxRtLoader::m_hLibrary = nullptr;
 DRXRT_ENTRY_POINTS(DRXRT_DEFINE)
 #undef DRXRT_DEFINE
 
-namespace {
-
-// Binds one entry point.
-template <class Fn>
-bool Bind(HMODULE module, const char* name, Fn& target)
-{
-    target = ProcAddress<Fn>(module, name);
-    return target != nullptr;
-}
-
-}  // namespace
-
 bool CDrxRtLoader::Load(const char* pszPath)
 {
     Unload();  // a library left from a failed start is not leaked
     m_hLibrary = LoadLibraryA(pszPath);
     if (!m_hLibrary) return false;
-    bool all = true;
-#define DRXRT_BIND(name, type) all = Bind(m_hLibrary, #name, m_fn##name) && all;
+#define DRXRT_BIND(name, type) m_fn##name = ProcAddress<type>(m_hLibrary, #name);
     DRXRT_ENTRY_POINTS(DRXRT_BIND)
 #undef DRXRT_BIND
-    return all;
+    return Unbound().empty();
+}
+
+std::vector<const char*> CDrxRtLoader::Unbound()
+{
+    std::vector<const char*> names;
+#define DRXRT_UNBOUND(name, type) \
+    if (!m_fn##name) names.push_back(#name);
+    DRXRT_ENTRY_POINTS(DRXRT_UNBOUND)
+#undef DRXRT_UNBOUND
+    return names;
 }
 
 void CDrxRtLoader::Unload()

@@ -3,33 +3,10 @@
 
 #include "drx_rt_loader.h"
 #include "log_file.h"
+#include "runtime_location.h"
 
 std::atomic<uint32_t> g_uiTotalInstallComponents{0};
 std::atomic<uint32_t> g_uiCurrentInstallComponent{0};
-
-namespace {
-
-const char kRuntimeKey[] = "SOFTWARE\\Quellar\\DRX-VCI\\Zanvi\\RT Support";
-const char kRuntimeValue[] = "FunctionLibrary";
-const size_t kRuntimePathBytes = 256;
-
-class CRegKey {
-public:
-    CRegKey() : m_hKey(nullptr) {}
-    ~CRegKey()
-    {
-        if (m_hKey) RegCloseKey(m_hKey);
-    }
-    CRegKey(const CRegKey&) = delete;
-    CRegKey& operator=(const CRegKey&) = delete;
-    HKEY* operator&() { return &m_hKey; }
-    HKEY get() const { return m_hKey; }
-
-private:
-    HKEY m_hKey;
-};
-
-}  // namespace
 
 // The runtime-level registration passes no context, so only connection events arrive here.
 void DRXRT_CALL CDrxRuntime::EventEntry(int32_t hVCI, uint32_t uiEvent, uint32_t uiSubEvent, void* pContext)
@@ -85,21 +62,18 @@ bool CDrxRuntime::IsConnected() const { return m_hVCI != -1; }
 
 int32_t CDrxRuntime::LoadRuntimeLibrary()
 {
-    CRegKey key;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRuntimeKey, 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    std::string path;
+    switch (ReadRuntimeLibraryPath(path)) {
+    case ERuntimeLocation::NoKey:
         g_LogFile.Write("D:", "CDrxRuntime::Initialize()::Can't open registry key %s", kRuntimeKey);
         return -1;
-    }
-    char szPath[kRuntimePathBytes] = {};
-    DWORD type = 0;
-    DWORD size = sizeof szPath;
-    LONG rc = RegQueryValueExA(key.get(), kRuntimeValue, nullptr, &type, reinterpret_cast<BYTE*>(szPath), &size);
-    // The path must be text and leave room for its terminator.
-    if (rc != ERROR_SUCCESS || (type != REG_SZ && type != REG_EXPAND_SZ) || szPath[sizeof szPath - 1] != '\0') {
+    case ERuntimeLocation::NoValue:
         g_LogFile.Write("D:", "CDrxRuntime::Initialize()::Can't query registry key %s", kRuntimeValue);
         return -1;
+    case ERuntimeLocation::Found:
+        break;
     }
-    if (!CDrxRtLoader::Load(szPath)) {
+    if (!CDrxRtLoader::Load(path.c_str())) {
         g_LogFile.Write("D:", "CDrxRuntime::Initialize()::Unable to load Orbal RT");
         return -1;
     }

@@ -25,6 +25,11 @@ extern std::atomic<uint32_t> g_uiCurrentInstallComponent;
 // Console control handler installed with the runtime: traces the event and reports it handled.
 BOOL WINAPI CtrlHandler(DWORD dwCtrlType);
 
+// The common platform version of a connected VCI: the version of the server item "DRX Product
+// Version" (the last such item) in its version information, traced with all items; empty when
+// the runtime answers none. The runtime must be bound.
+std::string ReadCommonPlatformVersion(int32_t hVCI, int32_t iSerialNumber);
+
 class CDrxRuntime {
 public:
     typedef void (*ClientNotification)(uint32_t uiEvent);

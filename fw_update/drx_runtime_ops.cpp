@@ -333,12 +333,18 @@ void CDrxRuntime::GetCommonPlatformVersion(std::string& version)
     g_LogFile.Write("D:", "CDrxRuntime::GetCommonPlatformVersion(m_hVCI=%d)", static_cast<int>(m_hVCI));
     version.clear();
     if (!m_bInitialized) return;
+    version = ReadCommonPlatformVersion(m_hVCI, m_connectedSerNum);
+}
+
+std::string ReadCommonPlatformVersion(int32_t hVCI, int32_t iSerialNumber)
+{
+    std::string version;
     Reply reply;
-    if (!reply.Allocate(DRX_RT_VERSION_REPLY_BYTES)) return;
+    if (!reply.Allocate(DRX_RT_VERSION_REPLY_BYTES)) return version;
     uint32_t size = DRX_RT_VERSION_REPLY_BYTES;
-    int32_t r = CDrxRtLoader::m_fnDrxRtGetVersionInformation(m_hVCI, m_connectedSerNum, &size, reply.data.get());
+    int32_t r = CDrxRtLoader::m_fnDrxRtGetVersionInformation(hVCI, iSerialNumber, &size, reply.data.get());
     g_LogFile.Write("D:", "CDrxRuntime::GetCommonPlatformVersion() - RT returned 0x%X", static_cast<unsigned>(r));
-    if (r != 0) return;
+    if (r != 0) return version;
     const char* base = reply.data.get();
     const DrxRtVersionInfo* info = reinterpret_cast<const DrxRtVersionInfo*>(base);
     int32_t count = 0;
@@ -346,6 +352,7 @@ void CDrxRuntime::GetCommonPlatformVersion(std::string& version)
     TraceVersionItems("------ Client Items ----------", items, count, nullptr);
     items = VersionItems(base, info->pServer, count);
     TraceVersionItems("------ Server Items ----------", items, count, &version);
+    return version;
 }
 
 uint32_t CDrxRuntime::GetCurrentAppInstallComponent()

@@ -1,24 +1,19 @@
 // FWUpdate: the target VCI's serial number from the host INI file, and whether the PC's
 // application may be installed on the VCI's platform version.
-#include <shlobj.h>
-
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
-#include <mbstring.h>
 
+#include "app_compatibility.h"
 #include "drx_runtime.h"
 #include "fwupdate.h"
 #include "log_file.h"
-#include "narrow_path.h"
 #include "rt_codes.h"
 #include "rt_format.h"
 
 namespace {
 
 const char kHostIni[] = "HXSystem.ini";
-const char kCompatFile[] = "Quellar\\DRX-VCI\\Zanvi\\app-compatibility\\zvci_app_compatibility.config";
 const DWORD kValueBytes = 256;
 
 // The C library's token rules without hidden state: skips leading delimiters, returns the
@@ -81,38 +76,32 @@ std::string FWUpdate::_getPcAppVersion(const char* pszName)
     g_LogFile.Write("D:", "FWUpdate::_getPcAppVersion() - Retrieved App List [%d app(s) found]",
                     static_cast<int>(apps.size()));
     if (apps.empty()) g_LogFile.Write("D:", "<<< FWUpdate::_getPcAppVersion() - no apps found.");
-    for (const DrxRtPCAppItem& app : apps) {
-        if (_stricmp(app.szName, pszName) != 0) continue;
-        version = FormatVersion(app.uiVersion);
-        g_LogFile.Write("D:", "FWUpdate::_getPcAppVersion() - Found target app '%s' [%s]", app.szName, version.c_str());
-        break;
+    if (const DrxRtPCAppItem* app = FindPcApp(apps, pszName)) {
+        version = FormatVersion(app->uiVersion);
+        g_LogFile.Write("D:", "FWUpdate::_getPcAppVersion() - Found target app '%s' [%s]", app->szName, version.c_str());
     }
     g_LogFile.Write("D:", "<<< FWUpdate::_getPcAppVersion()");
     return version;
 }
 
-std::string FWUpdate::_getAppCompatConfigPath()
-{
-    char szFolder[MAX_PATH] = {};
-    // Without the all-users folder there is no file, which counts as compatible.
-    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, szFolder))) return std::string();
-    return JoinPath(szFolder, kCompatFile);
-}
+std::string FWUpdate::_getAppCompatConfigPath() { return AppCompatConfigPath(); }
 
 bool FWUpdate::_isAppCompatible(const std::string& platformVersion, const std::string& appVersion)
 {
     std::string path = _getAppCompatConfigPath();
-    if (!FileExists(path)) {
+    switch (LookUpAppCompat(path, platformVersion, appVersion)) {
+    case EAppCompat::NoFile:
         g_LogFile.Write("E:", "FWUpdate::_isAppCompatible() - App Compatibility Config file [%s] not found.",
                         path.c_str());
         return true;
-    }
-    char szValue[kValueBytes] = {};
-    if (GetPrivateProfileStringA(platformVersion.c_str(), "zvci", "", szValue, sizeof szValue, path.c_str()) == 0) {
+    case EAppCompat::NoEntry:
         g_LogFile.Write("E:", "FWUpdate::_isAppCompatible() - Could not read INI file section '%s'",
                         platformVersion.c_str());
         return true;
+    case EAppCompat::Admitted:
+        return true;
+    case EAppCompat::NotAdmitted:
+        break;
     }
-    return _mbsstr(reinterpret_cast<const unsigned char*>(szValue),
-                   reinterpret_cast<const unsigned char*>(appVersion.c_str())) != nullptr;
+    return false;
 }

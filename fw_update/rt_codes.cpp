@@ -41,18 +41,29 @@ const CodeRow kCodes[] = {
 };
 #undef ROW
 
+const CodeRow* FindCode(int32_t code)
+{
+    for (const CodeRow& row : kCodes)
+        if (row.code == code) return &row;
+    return nullptr;
+}
+
 }  // namespace
 
 EErrorState rtErrorCodeToErrorState(int32_t code)
 {
-    for (const CodeRow& row : kCodes) {
-        if (row.code == code) {
-            g_LogFile.Write("D:", "rtErrorCodeToErrorState(%s)", row.name);
-            return row.state;
-        }
+    if (const CodeRow* row = FindCode(code)) {
+        g_LogFile.Write("D:", "rtErrorCodeToErrorState(%s)", row->name);
+        return row->state;
     }
     g_LogFile.Write("D:", "rtErrorCodeToErrorState(0x%X) - unhandled error code.", static_cast<unsigned>(code));
     return ES_Failed;
+}
+
+const char* RtErrorCodeName(int32_t code)
+{
+    const CodeRow* row = FindCode(code);
+    return row ? row->name : nullptr;
 }
 
 const char* InterfaceName(uint32_t value)

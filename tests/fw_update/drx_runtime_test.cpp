@@ -77,6 +77,8 @@ TEST_F(DrxRuntimeTest, LibraryWithoutSelfTestIsNotBoundAndFreedAtShutdown)
     EXPECT_EQ(rt.Initialize(), -1);
     EXPECT_TRUE(log.Has("D:CDrxRuntime::Initialize()::Unable to load Orbal RT"));
     EXPECT_NE(GetModuleHandleW(NoSelfTestStandInPath().c_str()), nullptr);
+    const std::vector<const char*> unbound = CDrxRtLoader::Unbound();
+    EXPECT_EQ(std::vector<std::string>(unbound.begin(), unbound.end()), std::vector<std::string>{"DrxRtRunSelfTest"});
     EXPECT_EQ(rt.Uninitialize(), -1);
     EXPECT_TRUE(log.Has("D:CDrxRuntime::Uninitialize()::ORBAL Runtime not initialized"));
     EXPECT_EQ(GetModuleHandleW(NoSelfTestStandInPath().c_str()), nullptr);

@@ -1,0 +1,41 @@
+#include "app_compatibility.h"
+
+#include <shlobj.h>
+
+#include <mbstring.h>
+
+#include "narrow_path.h"
+
+namespace {
+
+const char kCompatFile[] = "Quellar\\DRX-VCI\\Zanvi\\app-compatibility\\zvci_app_compatibility.config";
+const DWORD kValueBytes = 256;
+
+}  // namespace
+
+const DrxRtPCAppItem* FindPcApp(const PCAppList& apps, const char* pszName)
+{
+    for (const DrxRtPCAppItem& app : apps)
+        if (_stricmp(app.szName, pszName) == 0) return &app;
+    return nullptr;
+}
+
+std::string AppCompatConfigPath()
+{
+    char szFolder[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, szFolder))) return std::string();
+    return JoinPath(szFolder, kCompatFile);
+}
+
+EAppCompat LookUpAppCompat(const std::string& path, const std::string& platformVersion,
+                           const std::string& appVersion)
+{
+    if (!FileExists(path)) return EAppCompat::NoFile;
+    char szValue[kValueBytes] = {};
+    if (GetPrivateProfileStringA(platformVersion.c_str(), "zvci", "", szValue, sizeof szValue, path.c_str()) == 0)
+        return EAppCompat::NoEntry;
+    return _mbsstr(reinterpret_cast<const unsigned char*>(szValue),
+                   reinterpret_cast<const unsigned char*>(appVersion.c_str())) != nullptr
+               ? EAppCompat::Admitted
+               : EAppCompat::NotAdmitted;
+}
