@@ -5,51 +5,15 @@
 #include <winsock2.h>
 #include <windows.h>
 #include <iphlpapi.h>
-#include <strsafe.h>
 
 #include <cstdint>
-#include <cstring>
 #include <string>
 
+#include "demo_adapters.h"
 #include "test_seams.h"
 #include "zanvi_resolver.h"
 
 namespace {
-
-struct DemoAdapter {
-    const char* name;
-    const char* description;
-    UINT type;
-    DWORD index;
-};
-
-// The interface indexes on which demo/dnssd_scenario.txt shows its VCIs.
-const DemoAdapter kDemoAdapters[] = {
-    {"{5A1B2C3D-0000-4000-8000-000000000002}", "Remote NDIS based Internet Sharing Device", MIB_IF_TYPE_ETHERNET, 2},
-    {"{5A1B2C3D-0000-4000-8000-000000000003}", "Intel(R) Dual Band Wireless-AC 8265", IF_TYPE_IEEE80211, 3},
-    {"{5A1B2C3D-0000-4000-8000-000000000004}", "Intel(R) Ethernet Connection I219-LM", MIB_IF_TYPE_ETHERNET, 4},
-};
-constexpr ULONG kAdapterCount = sizeof(kDemoAdapters) / sizeof(kDemoAdapters[0]);
-
-ULONG WINAPI DemoGetAdaptersInfo(PIP_ADAPTER_INFO buffer, PULONG size)
-{
-    if (!size) return ERROR_INVALID_PARAMETER;
-    const ULONG needed = kAdapterCount * sizeof(IP_ADAPTER_INFO);
-    if (!buffer || *size < needed) {
-        *size = needed;
-        return ERROR_BUFFER_OVERFLOW;
-    }
-    std::memset(buffer, 0, needed);
-    for (ULONG i = 0; i < kAdapterCount; ++i) {
-        IP_ADAPTER_INFO& record = buffer[i];
-        StringCchCopyA(record.AdapterName, sizeof(record.AdapterName), kDemoAdapters[i].name);
-        StringCchCopyA(record.Description, sizeof(record.Description), kDemoAdapters[i].description);
-        record.Type = kDemoAdapters[i].type;
-        record.Index = kDemoAdapters[i].index;
-        record.Next = i + 1 < kAdapterCount ? &buffer[i + 1] : nullptr;
-    }
-    return ERROR_SUCCESS;
-}
 
 template <class Fn>
 Fn Bind(HMODULE module, const char* name)
