@@ -4,7 +4,7 @@
 
 namespace {
 
-bool ParseSeconds(const std::wstring& text, unsigned& seconds)
+bool ParseSeconds(const std::wstring& text, unsigned maximum, unsigned& seconds)
 {
     if (text.empty() || text.size() > 6) return false;
     unsigned value = 0;
@@ -12,7 +12,7 @@ bool ParseSeconds(const std::wstring& text, unsigned& seconds)
         if (c < L'0' || c > L'9') return false;
         value = value * 10 + static_cast<unsigned>(c - L'0');
     }
-    if (value == 0 || value > kMaxTimeoutSeconds) return false;
+    if (value == 0 || value > maximum) return false;
     seconds = value;
     return true;
 }
@@ -37,6 +37,7 @@ bool ParseHostCommandLine(const std::vector<std::wstring>& args, HostOptions& op
 {
     options = HostOptions();
     bool sourceGiven = false;
+    bool doctorOptionGiven = false;
     std::vector<std::wstring> operands;
     for (size_t i = 0; i < args.size(); ++i) {
         const std::wstring& arg = args[i];
@@ -48,7 +49,7 @@ bool ParseHostCommandLine(const std::vector<std::wstring>& args, HostOptions& op
             operands.push_back(arg);
             continue;
         }
-        if (arg != L"--dir" && arg != L"--timeout" && arg != L"--source")
+        if (arg != L"--dir" && arg != L"--timeout" && arg != L"--source" && arg != L"--seconds" && arg != L"--out")
             return Fail(error, L"unknown option '" + arg + L"'");
         if (i + 1 >= args.size()) return Fail(error, L"option " + arg + L" needs a value");
         const std::wstring& value = args[++i];
@@ -56,9 +57,18 @@ bool ParseHostCommandLine(const std::vector<std::wstring>& args, HostOptions& op
             if (value.empty()) return Fail(error, L"option --dir needs a folder");
             options.pluginDir = value;
         } else if (arg == L"--timeout") {
-            if (!ParseSeconds(value, options.timeoutSeconds))
+            if (!ParseSeconds(value, kMaxTimeoutSeconds, options.timeoutSeconds))
                 return Fail(error, L"option --timeout needs a whole number of seconds from 1 to 86400, not '" +
                                        value + L"'");
+        } else if (arg == L"--seconds") {
+            if (!ParseSeconds(value, kMaxBrowseSeconds, options.browseSeconds))
+                return Fail(error, L"option --seconds needs a whole number of seconds from 1 to 60, not '" +
+                                       value + L"'");
+            doctorOptionGiven = true;
+        } else if (arg == L"--out") {
+            if (value.empty()) return Fail(error, L"option --out needs a file name");
+            options.reportFile = value;
+            doctorOptionGiven = true;
         } else {
             if (!ParseSource(value, options.source))
                 return Fail(error, L"option --source takes 'ini' or 'registry', not '" + value + L"'");
@@ -87,11 +97,16 @@ bool ParseHostCommandLine(const std::vector<std::wstring>& args, HostOptions& op
         options.updateCommand = extra == 2 ? operands[2] : L"FWUpdate";
         if (options.updateCommand.empty()) return Fail(error, L"the update command is empty");
         options.command = HostCommand::Update;
+    } else if (command == L"doctor") {
+        if (extra != 0) return Fail(error, L"doctor takes no operand");
+        options.command = HostCommand::Doctor;
     } else {
         return Fail(error, L"unknown command '" + command + L"'");
     }
     if (sourceGiven && !(options.command == HostCommand::Resolve && options.text.empty()))
         return Fail(error, L"--source applies only to resolve without a text");
+    if (doctorOptionGiven && options.command != HostCommand::Doctor)
+        return Fail(error, L"--seconds and --out apply only to doctor");
     return true;
 }
 
@@ -100,11 +115,15 @@ const char* HostUsageText()
     return "Usage: zanvi_host [options] show\n"
            "       zanvi_host [options] resolve [<service-instance text>]\n"
            "       zanvi_host [options] update <section> [<command>]\n"
+           "       zanvi_host [options] doctor\n"
            "Options:\n"
            "  --dir <folder>             folder of the plug-in libraries (default: this program's)\n"
            "  --timeout <seconds>        bound on waiting for the run (default 90 resolve, 600 update)\n"
            "  --source ini|registry      resolve without a text: where the saved selection is read\n"
+           "  --seconds <seconds>        doctor: how long VCIs are browsed for, 1 to 60 (default 3)\n"
+           "  --out <file>               doctor: also save the report in this file\n"
            "  --help                     this text\n"
            "Exit codes: 0 success, 1 the run failed, 2 bad arguments, 3 missing library, export\n"
-           "            or saved selection, 4 no final state within the time bound\n";
+           "            or saved selection, 4 no final state within the time bound\n"
+           "doctor:     0 a saved selection resolves and the runtime loads, 1 otherwise, 2 bad arguments\n";
 }

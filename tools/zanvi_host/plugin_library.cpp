@@ -9,7 +9,7 @@ CPluginLibrary::~CPluginLibrary()
 
 bool CPluginLibrary::Load(const std::wstring& folder, const std::wstring& name, std::wstring& error)
 {
-    m_path = folder.empty() || folder.back() == L'\\' || folder.back() == L'/' ? folder + name : folder + L"\\" + name;
+    m_path = PathInFolder(folder, name);
     DWORD attributes = GetFileAttributesW(m_path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) {
         error = L"cannot find " + m_path;
@@ -32,6 +32,12 @@ FARPROC CPluginLibrary::Find(const char* exportName, std::wstring& error)
         error = m_path + L" has no export " + wideName;
     }
     return proc;
+}
+
+std::wstring PathInFolder(const std::wstring& folder, const std::wstring& name)
+{
+    if (folder.empty() || folder.back() == L'\\' || folder.back() == L'/') return folder + name;
+    return folder + L"\\" + name;
 }
 
 std::wstring ProgramFolder()

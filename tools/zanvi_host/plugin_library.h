@@ -50,6 +50,9 @@ private:
     PFN_Shutdown m_shutdown;
 };
 
+// folder\name, without a second separator when the folder ends in one.
+std::wstring PathInFolder(const std::wstring& folder, const std::wstring& name);
+
 // The folder of this program's own file: where the plug-ins are looked for by default.
 std::wstring ProgramFolder();
 

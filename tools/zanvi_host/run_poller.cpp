@@ -33,3 +33,5 @@ PollOutcome PollUntilFinal(unsigned timeoutSeconds, const std::function<bool()>&
 }
 
 void CatchConsoleInterrupts() { SetConsoleCtrlHandler(OnConsoleControl, TRUE); }
+
+bool ConsoleInterrupted() { return g_interrupted; }

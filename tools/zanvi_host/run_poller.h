@@ -13,3 +13,5 @@ PollOutcome PollUntilFinal(unsigned timeoutSeconds, const std::function<bool()>&
 // Ctrl+C and Ctrl+Break end the polling instead of the process, so that the run is cancelled
 // and the plug-in freed before the program exits.
 void CatchConsoleInterrupts();
+// Whether Ctrl+C or Ctrl+Break was pressed since then.
+bool ConsoleInterrupted();

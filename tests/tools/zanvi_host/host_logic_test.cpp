@@ -71,6 +71,14 @@ TEST(HostCommandLineTest, AcceptsTheCommandsWithOptionsAnywhere)
     EXPECT_EQ(options.command, HostCommand::Resolve);
     EXPECT_EQ(options.source, SelectionSource::Registry);
     EXPECT_TRUE(options.text.empty());
+
+    ASSERT_TRUE(ParseHostCommandLine({L"doctor"}, options, error));
+    EXPECT_EQ(options.command, HostCommand::Doctor);
+    EXPECT_EQ(options.browseSeconds, 3u);
+    EXPECT_TRUE(options.reportFile.empty());
+    ASSERT_TRUE(ParseHostCommandLine({L"--out", L"ticket.txt", L"doctor", L"--seconds", L"60"}, options, error));
+    EXPECT_EQ(options.browseSeconds, 60u);
+    EXPECT_EQ(options.reportFile, L"ticket.txt");
 }
 
 TEST(HostCommandLineTest, RefusesBadArgumentsWithAReason)
@@ -91,6 +99,12 @@ TEST(HostCommandLineTest, RefusesBadArgumentsWithAReason)
         {L"--bogus", L"show"},
         {L"--source", L"disk", L"resolve"},
         {L"--source", L"ini", L"resolve", L"X-1._zeb_vci._tcp.local,58713,usb"},
+        {L"doctor", L"extra"},
+        {L"--seconds", L"0", L"doctor"},
+        {L"--seconds", L"61", L"doctor"},
+        {L"doctor", L"--out", L""},
+        {L"--out", L"ticket.txt", L"show"},
+        {L"--seconds", L"5", L"resolve"},
     };
     for (const auto& args : cases) {
         HostOptions options;

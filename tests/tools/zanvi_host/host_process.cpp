@@ -50,6 +50,12 @@ std::vector<std::string> HostRun::Lines() const
 
 HostRun RunHost(const std::vector<std::wstring>& args, const std::wstring& folder, DWORD waitMs)
 {
+    return RunHostProgram(BinDir() + L"\\zanvi_host.exe", args, folder, waitMs);
+}
+
+HostRun RunHostProgram(const std::wstring& program, const std::vector<std::wstring>& args,
+                       const std::wstring& folder, DWORD waitMs)
+{
     HostRun run;
     std::wstring outputPath = folder + L"\\host_output.txt";
     SECURITY_ATTRIBUTES inheritable = {sizeof(inheritable), nullptr, TRUE};
@@ -74,7 +80,7 @@ HostRun RunHost(const std::vector<std::wstring>& args, const std::wstring& folde
     startup.StartupInfo.hStdError = inherited;
     startup.lpAttributeList = list;
 
-    std::wstring commandLine = Quote(BinDir() + L"\\zanvi_host.exe");
+    std::wstring commandLine = Quote(program);
     for (const std::wstring& arg : args) commandLine += L" " + Quote(arg);
     PROCESS_INFORMATION process = {};
     BOOL started = listReady && CreateProcessW(nullptr, &commandLine[0], nullptr, nullptr, TRUE,

@@ -16,3 +16,6 @@ struct HostRun {
 // Runs build/<t>/bin/zanvi_host.exe with the given arguments (each quoted), waiting at most
 // waitMs. The output file is written into folder.
 HostRun RunHost(const std::vector<std::wstring>& args, const std::wstring& folder, DWORD waitMs = 60000);
+// The same with another build of the program.
+HostRun RunHostProgram(const std::wstring& program, const std::vector<std::wstring>& args,
+                       const std::wstring& folder, DWORD waitMs = 60000);
