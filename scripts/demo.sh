@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # The end-to-end demonstration on the simulated VCI network (run by `make demo` after the build):
 # the selector saves a user's choice, the host stand-in shows it, resolves it with the resolver
-# plug-in and updates the VCI with the update plug-in. Every step is bounded in time; a step
-# whose program is not built yet is named as such and skipped. Exits non-zero when a step fails.
+# plug-in, updates the VCI with the update plug-in, and ends with the diagnostic report
+# (zanvi_host doctor). Every step is bounded in time; a step whose program is not built yet is
+# named as such and skipped. Exits non-zero when a step fails.
 set -uo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 if [ -z "${DISPLAY:-}" ]; then
@@ -17,6 +18,7 @@ BIN="$ROOT/build/x86_64/bin"
 SIM="$ROOT/build/x86_64/sim"
 TESTS="$ROOT/build/x86_64/tests"
 RESOLVER_SHIM="$TESTS/e2e_resolver/ZanviResolver.dll"
+DEMO_HOST="$TESTS/demo_host/zanvi_host.exe"
 SCRIPTED_USER="$SIM/scripted_user.exe"
 STEP_TIMEOUT=120
 # What the selector saves when the user picks DEMO-01 on USB in the Corvex variant.
@@ -59,10 +61,12 @@ for f in ZanviSelector.exe zeb_fw_update.dll zanvi_host.exe; do
     [ -f "$BIN/$f" ] && cp "$BIN/$f" "$STAGE/"
 done
 # Under Wine no adapter of the PC leads to a VCI, so the resolver runs as its test build behind a
-# ZanviResolver.dll that hands it the demo network's adapters (tests/e2e/resolver_shim).
+# ZanviResolver.dll that hands it the demo network's adapters (tests/e2e/resolver_shim), and
+# zanvi_host as its demo build, whose doctor surveys the same adapters.
 if [ -f "$BIN/ZanviResolver.dll" ] && [ -f "$RESOLVER_SHIM" ] && [ -f "$TESTS/ZanviResolverSeams.dll" ]; then
     cp "$RESOLVER_SHIM" "$TESTS/ZanviResolverSeams.dll" "$STAGE/"
 fi
+[ -f "$BIN/zanvi_host.exe" ] && [ -f "$DEMO_HOST" ] && cp "$DEMO_HOST" "$STAGE/"
 for f in dnssd.dll drx_runtime.dll VciManager.exe; do
     if [ -f "$SIM/$f" ]; then cp "$SIM/$f" "$STAGE/"; else fail "stand-in $f is missing from build/x86_64/sim"; fi
 done
@@ -196,6 +200,23 @@ if ready_for update zeb_fw_update.dll; then
         note "update: zvci 1.3.0.3 installed on the VCI (US_Ready); log build/demo/zeb_fw_update.dll.log"
     else
         fail "zanvi_host update (exit $update_rc)"
+    fi
+fi
+
+# Step 5: the report a support engineer asks for when a workshop says "no VCI".
+echo
+if ! have zanvi_host.exe; then
+    echo "-- doctor: NOT BUILT YET (zanvi_host.exe)"
+    note "doctor: NOT BUILT YET"
+else
+    echo "-- Host: zanvi_host doctor (saved as build/demo/doctor_report.txt)"
+    run_wine "$STAGE/zanvi_host.exe" doctor --out "$(winpath "$STAGE/doctor_report.txt")" </dev/null 2>&1 |
+        sed 's/\r$//; s/^/   /'
+    doctor_rc=${PIPESTATUS[0]}
+    if [ "$doctor_rc" -eq 0 ]; then
+        note "doctor: a saved selection resolves and the runtime loads; report build/demo/doctor_report.txt"
+    else
+        fail "zanvi_host doctor (exit $doctor_rc)"
     fi
 fi
 
