@@ -78,7 +78,8 @@ std::string FWUpdate::_getPcAppVersion(const char* pszName)
     if (apps.empty()) g_LogFile.Write("D:", "<<< FWUpdate::_getPcAppVersion() - no apps found.");
     if (const DrxRtPCAppItem* app = FindPcApp(apps, pszName)) {
         version = FormatVersion(app->uiVersion);
-        g_LogFile.Write("D:", "FWUpdate::_getPcAppVersion() - Found target app '%s' [%s]", app->szName, version.c_str());
+        g_LogFile.Write("D:", "FWUpdate::_getPcAppVersion() - Found target app '%s' [%s]", app->szName,
+                        version.c_str());
     }
     g_LogFile.Write("D:", "<<< FWUpdate::_getPcAppVersion()");
     return version;

@@ -65,7 +65,8 @@ std::string MadeWhereAndWhen()
 std::string ResultText(const SelectionCheck (&hosts)[2], bool selectionResolves, bool runtimeStarts)
 {
     std::string text = "Result: ";
-    if (selectionResolves && runtimeStarts) return text + "a saved selection resolves and the update runtime loads (exit code 0)";
+    if (selectionResolves && runtimeStarts)
+        return text + "a saved selection resolves and the update runtime loads (exit code 0)";
     if (!selectionResolves) {
         const bool saved = hosts[0].saved.found || hosts[1].saved.found;
         text += saved ? "no saved selection resolves (see 4)" : "no host has a saved selection (see 4)";

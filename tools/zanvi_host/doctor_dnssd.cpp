@@ -68,7 +68,8 @@ void ReportDnssdLibrary(CDoctorReport& report, const std::wstring& folder, CDnss
     std::string failure;
     for (const HostServiceType& service : kHostServiceTypes) {
         DNSServiceErrorType result = survey->Browse(service.type);
-        const std::string outcome = result == kDNSServiceErr_NoError ? "started" : "does not start, " + DnssdErrorText(result);
+        const std::string outcome =
+            result == kDNSServiceErr_NoError ? "started" : "does not start, " + DnssdErrorText(result);
         report.Line(Format("Browse for %s (%s): %s", service.type, service.host, outcome.c_str()));
         if (result != kDNSServiceErr_NoError && failure.empty()) failure = DnssdErrorText(result);
     }

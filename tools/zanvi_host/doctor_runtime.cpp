@@ -54,7 +54,7 @@ bool CheckBinding(CDoctorReport& report, const std::string& path, CVerdict& verd
     if (!FileExists(path)) {
         report.Line("Library: the file does not exist");
         verdict.Problem("the registered runtime library " + path + " does not exist",
-                    "install the DRX VCI runtime again, or correct FunctionLibrary");
+                        "install the DRX VCI runtime again, or correct FunctionLibrary");
         return false;
     }
     const bool bound = CDrxRtLoader::Load(path.c_str());
@@ -63,7 +63,7 @@ bool CheckBinding(CDoctorReport& report, const std::string& path, CVerdict& verd
         const std::string why = ToDisplayText(SystemErrorText(loadError));
         report.Line(Format("Loads: no, %s (error %lu)", why.c_str(), loadError));
         verdict.Problem("the runtime library does not load (" + why + ")",
-                    "install the DRX VCI runtime again, built for the update plug-in's 32 or 64 bits");
+                        "install the DRX VCI runtime again, built for the update plug-in's 32 or 64 bits");
         return false;
     }
     const std::vector<const char*> unbound = CDrxRtLoader::Unbound();
@@ -79,7 +79,7 @@ bool CheckBinding(CDoctorReport& report, const std::string& path, CVerdict& verd
     report.Line(Format("Entry points the update plug-in binds: %u of %d missing: %s",
                        static_cast<unsigned>(unbound.size()), kEntryPointCount, names.c_str()));
     verdict.Problem("the runtime lacks entry points that the update plug-in binds (" + names + ")",
-                "install a DRX VCI runtime version that has them");
+                    "install a DRX VCI runtime version that has them");
     return false;
 }
 
@@ -106,7 +106,7 @@ bool PlatformVersion(CDoctorReport& report, const DrxRtModuleInfo& vci, std::str
     if (r != 0) {
         report.Line(Format("VCI on USB: %s, refuses a connection, %s", ModuleText(vci).c_str(), CodeText(r).c_str()));
         verdict.Problem("the VCI on USB does not accept a connection (" + CodeText(r) + ")",
-                    "close every other program that uses the VCI, then plug its USB cable in again");
+                        "close every other program that uses the VCI, then plug its USB cable in again");
         return false;
     }
     version = ReadCommonPlatformVersion(hVCI, vci.iSerialNumber);
@@ -151,8 +151,8 @@ void ReportCompatibility(CDoctorReport& report, const std::string& platform, con
                     " on platform version " + platform);
         verdict.Problem("the compatibility file does not admit " + std::string(kZebApp) + " " + app +
                         " on the VCI's platform version " + platform + ", so the update stops (ES_VersionConflict)",
-                    "install a " + std::string(kZebApp) + " version that the file lists for that platform "
-                    "version, or a compatibility file that lists this one");
+                        "install a " + std::string(kZebApp) + " version that the file lists for that platform "
+                        "version, or a compatibility file that lists this one");
         break;
     }
 }
@@ -164,7 +164,7 @@ void ReportStartedRuntime(CDoctorReport& report, CVerdict& verdict)
     report.Line("Self-test: " + (r == 0 ? std::string("passed") : "failed, " + CodeText(r)));
     if (r != 0)
         verdict.Problem("the runtime's self-test fails (" + CodeText(r) + ")",
-                    "install the DRX VCI runtime again; its documentation explains the code");
+                        "install the DRX VCI runtime again; its documentation explains the code");
 
     ModuleMap modules;
     r = CDrxRuntime::Instance().GetModuleList(modules);
@@ -205,19 +205,20 @@ bool ReportRuntime(CDoctorReport& report)
     bool started = false;
     if (path.empty()) {
         verdict.Problem("no VCI runtime is registered for the update plug-in",
-                    "install the DRX VCI runtime, or point FunctionLibrary at its library");
+                        "install the DRX VCI runtime, or point FunctionLibrary at its library");
     } else if (CheckBinding(report, path, verdict)) {
         CDrxRuntime& runtime = CDrxRuntime::Instance();
         int32_t r = runtime.Initialize();
         started = r == 0;
-        report.Line("Starts (construction and event registration): " + (started ? std::string("yes") : "no, " + CodeText(r)));
-        if (started) {
+        report.Line("Starts (construction and event registration): " +
+                    (started ? std::string("yes") : "no, " + CodeText(r)));
+        if (started)
             ReportStartedRuntime(report, verdict);
-            runtime.Uninitialize();
-        } else {
+        else
             verdict.Problem("the runtime does not start (" + CodeText(r) + ")",
-                        "install the DRX VCI runtime again; its documentation explains the code");
-        }
+                            "install the DRX VCI runtime again; its documentation explains the code");
+        // Also after a failed start, which leaves the library loaded.
+        runtime.Uninitialize();
     }
     if (!started) report.Line("Compatibility file: " + AppCompatConfigPath() + " (not checked: no runtime)");
     verdict.WriteTo(report);

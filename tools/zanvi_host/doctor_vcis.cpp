@@ -55,7 +55,8 @@ void ReportVci(CDoctorReport& report, const ServiceInstance& vci, const AdapterS
         if (!check.skipped.empty()) line += "; it skips the answer on adapter " + check.skipped;
         report.Detail(line);
         if (check.fault != ELinkFault::None)
-            verdict.Problem(vci.name + "'s " + LinkName(link) + " link cannot be used: " + FaultText(check.fault, check),
+            verdict.Problem(vci.name + "'s " + LinkName(link) + " link cannot be used: " +
+                                FaultText(check.fault, check),
                             FaultStep(check.fault));
     }
 }
@@ -84,7 +85,8 @@ void ReportAnnouncedVcis(CDoctorReport& report, const CVciSurvey* survey, const 
     if (announced == 0) report.Line("None");
     if (survey->Overflow() > 0)
         report.Line(Format("%u more announcements were not examined (at most %u instances are)",
-                           static_cast<unsigned>(survey->Overflow()), static_cast<unsigned>(CVciSurvey::kMaxInstances)));
+                           static_cast<unsigned>(survey->Overflow()),
+                           static_cast<unsigned>(CVciSurvey::kMaxInstances)));
     if (announced == 0)
         verdict.Problem(Format("no VCI announced itself in %u s", browseSeconds),
                         "switch the VCI on and connect it over USB, its Wi-Fi network or Ethernet; check that no "
