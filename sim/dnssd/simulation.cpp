@@ -122,10 +122,10 @@ DWORD WINAPI ClockThread(LPVOID module)
 
 CSimulation& CSimulation::Get()
 {
-    // Never destroyed: the process's end reclaims it, and no destructor runs under the loader
-    // lock while a caller's thread may still hold a reference.
-    static CSimulation* instance = new CSimulation();
-    return *instance;
+    // Ends with the library: no thread of the library outlives it (the clock thread holds the
+    // library loaded), and a host does not call in while it unloads the library.
+    static CSimulation instance;
+    return instance;
 }
 
 void CSimulation::EnsureLoaded()
