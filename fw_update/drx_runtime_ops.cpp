@@ -120,8 +120,7 @@ int32_t CDrxRuntime::Connect(int32_t iSerialNumber, uint32_t uiInterface)
     if (r == 0) {
         g_LogFile.Write("D:", "CDrxRuntime::Connect()::Successfully connected to %d hVCI = %d", iSerialNumber,
                         static_cast<int>(m_hVCI));
-        r = CDrxRtLoader::m_fnDrxRtSetEventCallback(
-m_hVCI, kConnectionEvents, EventEntry, this);
+        r = CDrxRtLoader::m_fnDrxRtSetEventCallback(m_hVCI, kConnectionEvents, EventEntry, this);
         if (r == 0) g_LogFile.Write("D:", "CDrxRuntime::Connect()::Set VCI Level Callback");
     } else {
         g_LogFile.Write("D:", "CDrxRuntime::Connect()::Error Connecting to device iRet = 0x%X", static_cast<unsigned>(r));
