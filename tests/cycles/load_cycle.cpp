@@ -25,6 +25,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "dns_sd_api.h"
@@ -243,13 +244,13 @@ public:
     }
 };
 
-Cycle* MakeCycle(const std::string& kind)
+std::unique_ptr<Cycle> MakeCycle(const std::string& kind)
 {
-    if (kind == "load") return new LoadOnly;
-    if (kind == "update") return new UpdateCycle;
-    if (kind.compare(0, 8, "resolve:") == 0) return new ResolveCycle(kind.substr(8));
-    if (kind == "dnssd") return new DnssdCycle;
-    if (kind == "runtime") return new RuntimeCycle;
+    if (kind == "load") return std::make_unique<LoadOnly>();
+    if (kind == "update") return std::make_unique<UpdateCycle>();
+    if (kind.compare(0, 8, "resolve:") == 0) return std::make_unique<ResolveCycle>(kind.substr(8));
+    if (kind == "dnssd") return std::make_unique<DnssdCycle>();
+    if (kind == "runtime") return std::make_unique<RuntimeCycle>();
     return nullptr;
 }
 
@@ -288,15 +289,13 @@ int main(int argc, char** argv)
         return 2;
     }
     const char* library = argv[1];
-    Cycle* made = MakeCycle(argv[2]);
+    const std::unique_ptr<Cycle> cycleKind = MakeCycle(argv[2]);
     const unsigned cycles = std::strtoul(argv[3], nullptr, 10);
     const unsigned every = args == 5 ? std::strtoul(argv[4], nullptr, 10) : 1000;
-    if (!made || cycles == 0 || every == 0) {
+    if (!cycleKind || cycles == 0 || every == 0) {
         std::fprintf(stderr, "load_cycle: unknown kind or zero count\n");
-        delete made;
         return 2;
     }
-    Cycle& cycleKind = *made;
     // Winsock for select, started once so that it is part of every report.
     WSADATA wsa;
     WSAStartup(MAKEWORD(2, 2), &wsa);
@@ -307,7 +306,7 @@ int main(int argc, char** argv)
     int result = 0;
     for (unsigned cycle = 1; cycle <= cycles && result == 0; ++cycle) {
         HMODULE module = LoadLibraryA(library);
-        if (!module || !cycleKind.Bind(module) || !cycleKind.Play(cycle)) {
+        if (!module || !cycleKind->Bind(module) || !cycleKind->Play(cycle)) {
             std::fprintf(stderr, "load_cycle: cycle %u failed (%s)\n", cycle, module ? "a step" : "LoadLibrary");
             result = 3;
         }
@@ -319,7 +318,6 @@ int main(int argc, char** argv)
             if (cycle == every) warm = figures;
         }
     }
-    delete made;
     if (result != 0 || !check) return result;
     if (cycles <= every) {
         std::fprintf(stderr, "load_cycle: --check needs more cycles than one report's worth\n");
