@@ -1,9 +1,10 @@
 # The two commands for a newcomer: `make demo` and `make test`. Both do their own set-up.
-# `make dist` builds the shipping set of the 32-bit deliverables in build/dist/.
+# `make dist` builds the shipping set of the 32-bit deliverables in build/dist/; `make bench`
+# measures latencies and idle CPU on the stand-ins against the design's floors (build/bench/).
 TARGETS := i686 x86_64
 BUILD_TYPE ?= Release
 
-.PHONY: all setup build test demo dist clean $(TARGETS) $(addprefix build-,$(TARGETS))
+.PHONY: all setup build test demo dist bench clean $(TARGETS) $(addprefix build-,$(TARGETS))
 
 all: build
 
@@ -40,5 +41,8 @@ demo: build
 dist: i686
 	bash scripts/dist.sh
 
+bench: build
+	bash scripts/bench.sh
+
 clean:
-	rm -rf build/i686 build/x86_64 build/demo build/dist
+	rm -rf build/i686 build/x86_64 build/demo build/dist build/bench

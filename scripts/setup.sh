@@ -7,8 +7,9 @@ ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 say() { printf '[setup] %s\n' "$*"; }
 die() { printf '[setup] ERROR: %s\n' "$*" >&2; exit 1; }
 
+# fonts-dejavu-core: the text of make bench's chart (ImageMagick comes without a font here).
 PACKAGES=(mingw-w64 g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 cmake ninja-build
-          wine64 xvfb xauth libboost-dev googletest dpkg-dev xdotool imagemagick)
+          wine64 xvfb xauth libboost-dev googletest dpkg-dev xdotool imagemagick fonts-dejavu-core)
 
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "dns_names.h"
+#include "pipe_steering.h"
 #include "scenario_file.h"
 
 namespace dnssd_sim {
@@ -140,6 +141,7 @@ void CSimulation::EnsureLoaded()
         OutputDebugStringA(("dnssd: " + error + "\n").c_str());
     }
     Install(scenario);
+    StartPipeSteering();
 }
 
 void CSimulation::Install(const Scenario& scenario)

@@ -1,5 +1,6 @@
-// Scenario files, error answers and steering of a running simulation.
+// Scenario files, error answers and steering of a running simulation, also from another process.
 #include "dnssd_fixture.h"
+#include "steering_pipe_client.h"
 #include "test_files.h"
 
 TEST_F(DnssdTest, MalformedScenarioIsRefusedNamingFileAndLine)
@@ -238,4 +239,51 @@ TEST_F(DnssdTest, ScenarioIsTakenFromTheEnvironmentOrFromBesideTheLibrary)
     EXPECT_EQ(kDNSServiceErr_ServiceNotRunning, result.first);
     EXPECT_EQ(Narrow(fromEnvironment.File(L"env.txt")) + ":3: unknown keyword 'bad'",
         result.second);
+}
+
+TEST_F(DnssdTest, AnotherProcessSteersTheNetworkThroughThePipeNamedInTheEnvironment)
+{
+    CSteeringPipe pipe;
+    ASSERT_TRUE(pipe.Created());
+    CFreshCopy copy("goodbye-delay 0\n"
+                    "instance V _zeb_vci._tcp local.\n  hidden\n  interfaces 3\n");
+    {
+        CDnssdClient lib(copy.Dll());
+        ASSERT_TRUE(lib.Complete());
+        // The library connects at its first call, in the program that was started with the name.
+        SetEnvironmentVariableW(L"ZANVI_DNSSD_STEERING_PIPE", pipe.Name().c_str());
+        CAnswers browse;
+        DNSServiceRef ref = nullptr;
+        DNSServiceErrorType result =
+            lib.Browse(&ref, 0, 0, "_zeb_vci._tcp", nullptr, CAnswers::OnBrowse, &browse);
+        SetEnvironmentVariableW(L"ZANVI_DNSSD_STEERING_PIPE", nullptr);
+        ASSERT_EQ(0, result);
+        ASSERT_TRUE(pipe.WaitConnected(2000));
+
+        struct Case {
+            const char* command;
+            const char* reply;
+        } cases[] = {
+            {"add V _zeb_vci._tcp local. 3", "0"},
+            {"add V _zeb_vci._tcp local. 0", "-1"},  // an announcement names its interface
+            {"add V _zeb_vci._tcp local.", "-1"},
+            {"remove NONE _zeb_vci._tcp local. 0", "-1"},
+            {"rename V _zeb_vci._tcp local. 3", "-1"},
+            {"remove V _zeb_vci._tcp local. 0", "0"},
+        };
+        for (const Case& c : cases)
+            EXPECT_EQ(c.reply, pipe.Send(c.command)) << c.command;
+        for (int i = 0; i < 100 && browse.Count() < 2; ++i) {
+            if (lib.WaitReadable(ref, 20))
+                lib.ProcessResult(ref);
+        }
+        lib.RefDeallocate(ref);
+        EXPECT_EQ((std::vector<std::string>{"+V@3", "-V@3"}), BrowseEvents(browse));
+    }
+    // The pipe's thread keeps the library until the pipe closes; then it goes.
+    pipe.Close();
+    bool unloaded = false;
+    for (int i = 0; i < 100 && !unloaded; ++i, Sleep(20))
+        unloaded = GetModuleHandleW(copy.Dll().c_str()) == nullptr;
+    EXPECT_TRUE(unloaded);
 }

@@ -1,0 +1,61 @@
+// The benchmark's measuring program: each command runs one kind of measurement on the stand-ins
+// and prints "sample <figure> <value>" lines; scripts/bench.sh runs them, reads the selector's
+// CPU time and turns the samples into the table, the CSV file and the chart.
+//
+//     bench selector <folder> <VCIs listed> <repetitions>
+//     bench wakeups <VCIs listed> <seconds>
+//     bench resolve <folder> <usb|wifi|eth> <repetitions>
+//     bench resolver-init <folder> <plugin|bare> <repetitions>
+//     bench update-init <folder> <plugin|bare> <repetitions>
+//     bench update <folder> <repetitions> <the runtime's own delays, ms>
+//     bench update-free <folder> <plugin|bare> <repetitions>
+//
+// Exit code 0 when every sample was taken, 1 with a message on stderr when not, 2 for bad
+// arguments.
+#include <windows.h>
+
+#include <cstdio>
+#include <cwchar>
+#include <string>
+
+#include "resolver_bench.h"
+#include "samples.h"
+#include "selector_bench.h"
+#include "update_bench.h"
+#include "wakeups.h"
+
+namespace {
+
+std::string Narrow(const wchar_t* text)
+{
+    std::string result;
+    for (; *text; ++text) result += static_cast<char>(*text < 128 ? *text : '?');
+    return result;
+}
+
+int Usage()
+{
+    std::fputs("usage: bench selector|wakeups|resolve|resolver-init|update-init|update|update-free ...\n"
+               "       (see tools/bench/bench_main.cpp)\n",
+               stderr);
+    return 2;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc < 2) return Usage();
+    const std::wstring command = argv[1];
+    auto number = [&](int i) { return std::wcstol(argv[i], nullptr, 10); };
+    if (command == L"wakeups" && argc == 4) return RunWakeups(number(2), number(3));
+    if (argc < 5) return Usage();
+    const std::wstring folder = argv[2];
+    if (command == L"selector" && argc == 5) return RunSelectorBench(folder, number(3), number(4));
+    if (command == L"resolve" && argc == 5) return RunResolve(folder, Narrow(argv[3]), number(4));
+    if (command == L"resolver-init" && argc == 5) return RunResolverInit(folder, Narrow(argv[3]), number(4));
+    if (command == L"update-init" && argc == 5) return RunUpdateInit(folder, Narrow(argv[3]), number(4));
+    if (command == L"update" && argc == 5) return RunUpdate(folder, number(3), number(4));
+    if (command == L"update-free" && argc == 5) return RunUpdateFree(folder, Narrow(argv[3]), number(4));
+    return Usage();
+}

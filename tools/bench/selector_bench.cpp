@@ -1,0 +1,215 @@
+#include "selector_bench.h"
+
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <numeric>
+#include <random>
+#include <vector>
+
+#include "remote_tree.h"
+#include "samples.h"
+#include "steering_pipe_client.h"
+
+namespace {
+
+const wchar_t kTitle[] = L"Zanvi Selector - Corvex";
+const int kTreeId = 108;
+const char kMeasured[] = "BENCH-X";
+const wchar_t kMeasuredText[] = L"BENCH-X";
+// Each listed VCI offers two links: a row and two link items in the tree.
+const int kItemsPerVci = 3;
+// Reading the item count costs the selector one message; 5 ms is fine against its 250 ms tick.
+const DWORD kPollMs = 5;
+// The pause before a removal reaches any phase of the tick (250 ms) and the browse pass
+// (310 ms), so that the samples do not lock onto the selector's own loops.
+const int kMaxPauseMs = 560;
+// The design's tick and its re-query of all names on the tenth tick with nothing queued.
+const double kTickMs = 250;
+const int kRequeueTicks = 10;
+// After the measured VCI's links are shown, its removal is shown within this time.
+const double kRemovalShownMs = 1500;
+
+// The VCIs listed before the measured one, and the measured one, hidden until announced. A
+// withdrawn VCI's removal reaches the browse at once, so that removal counts from the call.
+std::string Scenario(int vcis)
+{
+    std::string text = "goodbye-delay 0\n";
+    auto instance = [&text](const std::string& name, bool hidden) {
+        text += "instance " + name + " _zeb_vci._tcp local.\n  interfaces 2\n" +
+                "  txt \"usb=true\" \"wifi=true\" \"eth=false\"\n" + (hidden ? "  hidden\n" : "");
+    };
+    for (int i = 1; i < vcis; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof(name), "VCI-%02d", i);
+        instance(name, false);
+    }
+    instance(kMeasured, true);
+    return text;
+}
+
+bool WriteText(const std::wstring& path, const std::string& text)
+{
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    bool ok = WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written, nullptr) &&
+              written == text.size();
+    CloseHandle(file);
+    return ok;
+}
+
+// The selector program, ended by Cancel (or at last terminated) when the scope ends.
+class SelectorProcess {
+public:
+    SelectorProcess(const std::wstring& folder, const std::wstring& scenario, const CSteeringPipe& pipe)
+    {
+        // The child takes both from this process's environment, which then drops them again.
+        SetEnvironmentVariableW(L"ZANVI_DNSSD_SCENARIO", scenario.c_str());
+        SetEnvironmentVariableW(L"ZANVI_DNSSD_STEERING_PIPE", pipe.Name().c_str());
+        std::wstring command = L"\"" + folder + L"\\ZanviSelector.exe\"";
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr,
+                            folder.c_str(), &startup, &m_process))
+            m_process = {};
+        SetEnvironmentVariableW(L"ZANVI_DNSSD_SCENARIO", nullptr);
+        SetEnvironmentVariableW(L"ZANVI_DNSSD_STEERING_PIPE", nullptr);
+    }
+    ~SelectorProcess()
+    {
+        if (!m_process.hProcess) return;
+        if (m_hDialog) PostMessageW(m_hDialog, WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        if (WaitForSingleObject(m_process.hProcess, 15000) != WAIT_OBJECT_0)
+            TerminateProcess(m_process.hProcess, 1);
+        CloseHandle(m_process.hThread);
+        CloseHandle(m_process.hProcess);
+    }
+    SelectorProcess(const SelectorProcess&) = delete;
+    SelectorProcess& operator=(const SelectorProcess&) = delete;
+
+    // The program's own dialog once it is shown; null when it did not come.
+    HWND WaitForDialog()
+    {
+        if (!m_process.hProcess) return nullptr;
+        PollUntil([this] {
+            HWND hDialog = FindWindowW(L"#32770", kTitle);
+            DWORD owner = 0;
+            if (hDialog) GetWindowThreadProcessId(hDialog, &owner);
+            if (owner == m_process.dwProcessId && IsWindowVisible(hDialog)) m_hDialog = hDialog;
+            return m_hDialog != nullptr;
+        }, 30000, 20);
+        return m_hDialog;
+    }
+
+private:
+    PROCESS_INFORMATION m_process = {};
+    HWND m_hDialog = nullptr;
+};
+
+class TreeWatch {
+public:
+    explicit TreeWatch(HWND hTree) : m_hTree(hTree), m_reader(hTree) {}
+    bool Ready() const { return m_reader.Ready(); }
+    int Count() const { return static_cast<int>(TreeView_GetCount(m_hTree)); }
+    // The measured VCI's row with that many links under it (-1: no row at all).
+    bool Shows(int links) const
+    {
+        HTREEITEM hRow = FindRoot(m_hTree, m_reader, kMeasuredText);
+        if (!hRow) return links < 0;
+        int count = 0;
+        for (HTREEITEM h = TreeView_GetChild(m_hTree, hRow); h; h = TreeView_GetNextSibling(m_hTree, h))
+            ++count;
+        return count == links;
+    }
+    // Milliseconds from since until the tree holds items items, read as the measured VCI with
+    // links links; -1 when that did not come within timeoutMs. The count is cheap to read; the
+    // texts are read once it matches, and the time is that of the count.
+    double WaitFor(double since, int items, int links, DWORD timeoutMs) const
+    {
+        double at = -1;
+        PollUntil([&] {
+            if (Count() != items) return false;
+            double seen = NowMs();
+            if (!Shows(links)) return false;
+            at = seen;
+            return true;
+        }, timeoutMs, kPollMs);
+        return at < 0 ? -1 : at - since;
+    }
+
+private:
+    HWND m_hTree;
+    RemoteItemReader m_reader;
+};
+
+}  // namespace
+
+int RunSelectorBench(const std::wstring& folder, int vcis, int repetitions)
+{
+    if (vcis < 1 || vcis > 20 || repetitions < 1) return Fail("selector: 1 to 20 VCIs, 1 repetition or more");
+    const std::wstring scenario = folder + L"\\bench_dnssd_scenario.txt";
+    if (!WriteText(scenario, Scenario(vcis))) return Fail("selector: cannot write the scenario");
+    CSteeringPipe pipe;
+    if (!pipe.Created()) return Fail("selector: cannot create the steering pipe");
+    SelectorProcess selector(folder, scenario, pipe);
+    HWND hDialog = selector.WaitForDialog();
+    if (!hDialog) return Fail("selector: no dialog");
+    if (!pipe.WaitConnected(5000)) return Fail("selector: the dnssd stand-in did not connect");
+    TreeWatch tree(GetDlgItem(hDialog, kTreeId));
+    if (!tree.Ready()) return Fail("selector: cannot read the tree");
+
+    const int others = (vcis - 1) * kItemsPerVci;
+    // The VCIs listed before are shown with their links first: one TXT query each, two ticks apart.
+    if (tree.WaitFor(NowMs(), others, -1, 10000 + vcis * 1000) < 0)
+        return Fail("selector: the listed VCIs did not show their links");
+
+    // A new VCI is queued behind the re-query of the other names when it comes while that runs.
+    // When the measured VCI's links are shown, its own query was the last one: the other names
+    // are queued again 8 ticks later, and then every 2 (vcis - 1) + 9 ticks (two ticks per
+    // query). Each announcement comes at its own share of that cycle, in shuffled order, so that
+    // the samples cover it evenly; a first round only sets the cycle going and is not printed.
+    const double cycleMs = kTickMs * (vcis > 1 ? 2 * (vcis - 1) + kRequeueTicks - 1 : kRequeueTicks);
+    std::minstd_rand random(static_cast<unsigned>(vcis));
+    std::vector<int> shares(repetitions);
+    std::iota(shares.begin(), shares.end(), 0);
+    std::shuffle(shares.begin(), shares.end(), random);
+    std::uniform_real_distribution<double> withinShare(0, 1);
+    std::uniform_int_distribution<int> pause(0, kMaxPauseMs);
+
+    const std::string add = std::string("add ") + kMeasured + " _zeb_vci._tcp local. 2";
+    const std::string remove = std::string("remove ") + kMeasured + " _zeb_vci._tcp local. 0";
+    const std::string suffix = "." + std::to_string(vcis);
+    double linksShown = -1;
+    for (int i = -1; i < repetitions; ++i) {
+        if (i >= 0) {
+            double at = linksShown + kRemovalShownMs + (shares[i] + withinShare(random)) * cycleMs / repetitions;
+            double now = NowMs();
+            if (at > now) Sleep(static_cast<DWORD>(at - now));
+        }
+        if (pipe.Send(add) != "0") return Fail("selector: the announcement was refused");
+        double announced = NowMs();
+        double row = tree.WaitFor(announced, others + 1, 0, 10000);
+        // Queued behind the other names' queries at worst: two ticks each.
+        double links = row < 0 ? -1 : tree.WaitFor(announced, others + kItemsPerVci, 2, 20000 + vcis * 1000);
+        if (row < 0 || links < 0) return Fail("selector: the announced VCI was not shown with its links");
+        linksShown = announced + links;
+        if (i >= 0) {
+            PrintSample(("selector.row" + suffix).c_str(), row);
+            PrintSample(("selector.links" + suffix).c_str(), links);
+        }
+
+        Sleep(pause(random));
+        if (pipe.Send(remove) != "0") return Fail("selector: the removal was refused");
+        double removed = NowMs();
+        double gone = tree.WaitFor(removed, others, -1, 10000);
+        if (gone < 0) return Fail("selector: the removed VCI's row stayed");
+        if (i >= 0) PrintSample(("selector.gone" + suffix).c_str(), gone);
+    }
+    // The stand-in's pipe thread ends before the selector releases the library.
+    pipe.Close();
+    return 0;
+}
