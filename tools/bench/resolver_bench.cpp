@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "proc_address.h"
 #include "samples.h"
 
 namespace {
@@ -36,10 +37,10 @@ struct Resolver {
     {
         module = LoadLibraryW((folder + L"\\ZanviResolver.dll").c_str());
         if (!module) return false;
-        init = Export<IntFn>(module, "Zanviresolver_Init");
-        free = Export<IntFn>(module, "Zanviresolver_Free");
-        updateState = Export<IntFn>(module, "Zanviresolver_UpdateState");
-        execute = Export<ExecuteFn>(module, "Zanviresolver_Execute");
+        init = ProcAddress<IntFn>(module, "Zanviresolver_Init");
+        free = ProcAddress<IntFn>(module, "Zanviresolver_Free");
+        updateState = ProcAddress<IntFn>(module, "Zanviresolver_UpdateState");
+        execute = ProcAddress<ExecuteFn>(module, "Zanviresolver_Execute");
         return init && free && updateState && execute;
     }
     void Unload()
@@ -57,7 +58,7 @@ double BareInitMs(const std::wstring& folder)
     HMODULE dnssd = LoadLibraryW((folder + L"\\dnssd.dll").c_str());
     HMODULE iphlpapi = LoadLibraryW(L"Iphlpapi");
     using GetAdaptersInfoFn = ULONG(WINAPI*)(PIP_ADAPTER_INFO, PULONG);
-    auto getAdaptersInfo = iphlpapi ? Export<GetAdaptersInfoFn>(iphlpapi, "GetAdaptersInfo") : nullptr;
+    auto getAdaptersInfo = ProcAddress<GetAdaptersInfoFn>(iphlpapi, "GetAdaptersInfo");
     bool ok = dnssd && getAdaptersInfo;
     if (ok) {
         std::vector<IP_ADAPTER_INFO> records(1);

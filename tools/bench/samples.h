@@ -1,5 +1,5 @@
 // What every measurement of the benchmark shares: a fine clock, the one output line format (the
-// script turns the samples into figures) and binding a library's exports by name.
+// script turns the samples into figures).
 #pragma once
 
 #include <windows.h>
@@ -17,10 +17,3 @@ int Fail(const char* what);
 
 // Polls condition every pollMs until it holds or timeoutMs passed; answers whether it held.
 bool PollUntil(const std::function<bool()>& condition, DWORD timeoutMs, DWORD pollMs);
-
-template <typename Fn>
-Fn Export(HMODULE module, const char* name)
-{
-    // Through the generic function pointer type, which converts to any other without a warning.
-    return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-}

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "drx_rt_api.h"
+#include "proc_address.h"
 #include "samples.h"
 
 namespace {
@@ -27,11 +28,11 @@ struct Plugin {
     {
         module = LoadLibraryW((folder + L"\\zeb_fw_update.dll").c_str());
         if (!module) return false;
-        init = Export<IntFn>(module, "Init");
-        free = Export<IntFn>(module, "Free");
-        updateState = Export<IntFn>(module, "UpdateState");
-        progress = Export<IntFn>(module, "Progress");
-        execute = Export<ExecuteFn>(module, "Execute");
+        init = ProcAddress<IntFn>(module, "Init");
+        free = ProcAddress<IntFn>(module, "Free");
+        updateState = ProcAddress<IntFn>(module, "UpdateState");
+        progress = ProcAddress<IntFn>(module, "Progress");
+        execute = ProcAddress<ExecuteFn>(module, "Execute");
         return init && free && updateState && progress && execute;
     }
     bool StartUpdate() const { return execute("FWUpdate", "Zanvi", "", "", 0) == 0; }
@@ -57,16 +58,16 @@ public:
             return false;
         m_module = LoadLibraryA(path);
         bool bound = m_module != nullptr;
-#define ZANVI_BENCH_BIND(name, type) bound = Export<type>(m_module, #name) != nullptr && bound;
+#define ZANVI_BENCH_BIND(name, type) bound = ProcAddress<type>(m_module, #name) != nullptr && bound;
         if (bound) { DRXRT_ENTRY_POINTS(ZANVI_BENCH_BIND) }
 #undef ZANVI_BENCH_BIND
         if (!bound) return false;
-        m_construct = Export<DrxRtConstructFn>(m_module, "DrxRtConstruct");
-        m_destruct = Export<DrxRtDestructFn>(m_module, "DrxRtDestruct");
-        m_setCallback = Export<DrxRtSetEventCallbackFn>(m_module, "DrxRtSetEventCallback");
-        m_connect = Export<DrxRtConnectFn>(m_module, "DrxRtConnect");
-        m_disconnect = Export<DrxRtDisconnectFn>(m_module, "DrxRtDisconnect");
-        m_install = Export<DrxRtInstallVCIAppFn>(m_module, "DrxRtInstallVCIApp");
+        m_construct = ProcAddress<DrxRtConstructFn>(m_module, "DrxRtConstruct");
+        m_destruct = ProcAddress<DrxRtDestructFn>(m_module, "DrxRtDestruct");
+        m_setCallback = ProcAddress<DrxRtSetEventCallbackFn>(m_module, "DrxRtSetEventCallback");
+        m_connect = ProcAddress<DrxRtConnectFn>(m_module, "DrxRtConnect");
+        m_disconnect = ProcAddress<DrxRtDisconnectFn>(m_module, "DrxRtDisconnect");
+        m_install = ProcAddress<DrxRtInstallVCIAppFn>(m_module, "DrxRtInstallVCIApp");
         m_constructed = m_construct(0) == 0;
         return m_constructed && m_setCallback(DRX_RT_RUNTIME_HANDLE, 1, OnEvent, this) == 0;
     }
