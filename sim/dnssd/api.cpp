@@ -4,6 +4,7 @@
 #include <new>
 #include <type_traits>
 
+#include "call_hold.h"
 #include "dns_sd_api.h"
 #include "simulation.h"
 
@@ -67,6 +68,7 @@ DNSServiceErrorType DNSSD_API DNSServiceBrowse(DNSServiceRef* sdRef, DNSServiceF
     uint32_t interfaceIndex, const char* regtype, const char* domain,
     DNSServiceBrowseReply callBack, void* context)
 {
+    dnssd_sim::HoldIfArmed("DNSServiceBrowse");
     if (!sdRef || !regtype || !callBack)
         return kDNSServiceErr_BadParam;
     return Guarded([&] {
@@ -82,6 +84,7 @@ DNSServiceErrorType DNSSD_API DNSServiceQueryRecord(DNSServiceRef* sdRef,
     DNSServiceFlags flags, uint32_t interfaceIndex, const char* fullname, uint16_t rrtype,
     uint16_t rrclass, DNSServiceQueryRecordReply callBack, void* context)
 {
+    dnssd_sim::HoldIfArmed("DNSServiceQueryRecord");
     if (!sdRef || !fullname || !callBack)
         return kDNSServiceErr_BadParam;
     return Guarded([&] {
@@ -98,6 +101,7 @@ DNSServiceErrorType DNSSD_API DNSServiceReconfirmRecord(DNSServiceFlags flags,
     uint32_t interfaceIndex, const char* fullname, uint16_t rrtype, uint16_t rrclass,
     uint16_t rdlen, const void* rdata)
 {
+    dnssd_sim::HoldIfArmed("DNSServiceReconfirmRecord");
     if (!fullname || (rdlen > 0 && !rdata))
         return kDNSServiceErr_BadParam;
     return Guarded([&] {
@@ -110,6 +114,7 @@ DNSServiceErrorType DNSSD_API DNSServiceResolve(DNSServiceRef* sdRef, DNSService
     uint32_t interfaceIndex, const char* name, const char* regtype, const char* domain,
     DNSServiceResolveReply callBack, void* context)
 {
+    dnssd_sim::HoldIfArmed("DNSServiceResolve");
     if (!sdRef || !name || !regtype || !domain || !callBack)
         return kDNSServiceErr_BadParam;
     return Guarded([&] {
@@ -126,6 +131,7 @@ DNSServiceErrorType DNSSD_API DNSServiceGetAddrInfo(DNSServiceRef* sdRef,
     DNSServiceFlags flags, uint32_t interfaceIndex, DNSServiceProtocol protocol,
     const char* hostname, DNSServiceGetAddrInfoReply callBack, void* context)
 {
+    dnssd_sim::HoldIfArmed("DNSServiceGetAddrInfo");
     if (!sdRef || !hostname || !callBack)
         return kDNSServiceErr_BadParam;
     return Guarded([&] {
@@ -139,6 +145,7 @@ DNSServiceErrorType DNSSD_API DNSServiceGetAddrInfo(DNSServiceRef* sdRef,
 
 dnssd_sock_t DNSSD_API DNSServiceRefSockFD(DNSServiceRef sdRef)
 {
+    dnssd_sim::HoldIfArmed("DNSServiceRefSockFD");
     if (!sdRef)
         return DNSSD_INVALID_SOCKET;
     try {
@@ -150,6 +157,7 @@ dnssd_sock_t DNSSD_API DNSServiceRefSockFD(DNSServiceRef sdRef)
 
 DNSServiceErrorType DNSSD_API DNSServiceProcessResult(DNSServiceRef sdRef)
 {
+    dnssd_sim::HoldIfArmed("DNSServiceProcessResult");
     if (!sdRef)
         return kDNSServiceErr_BadParam;
     return Guarded([&] { return CSimulation::Get().ProcessResult(sdRef); });
@@ -157,6 +165,7 @@ DNSServiceErrorType DNSSD_API DNSServiceProcessResult(DNSServiceRef sdRef)
 
 void DNSSD_API DNSServiceRefDeallocate(DNSServiceRef sdRef)
 {
+    dnssd_sim::HoldIfArmed("DNSServiceRefDeallocate");
     if (!sdRef)
         return;
     try {

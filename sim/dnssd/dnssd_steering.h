@@ -51,6 +51,11 @@ typedef int(__cdecl* PFN_ZanviDnssdReconfirmCount)(void);
 typedef int(__cdecl* PFN_ZanviDnssdGetReconfirm)(int index, ZanviDnssdReconfirm* out);
 // References created and not yet deallocated.
 typedef int(__cdecl* PFN_ZanviDnssdOpenReferences)(void);
+// Holds the next call of one entry point ("DNSServiceResolve", "DNSServiceProcessResult", ...):
+// it waits ms at its start, then works as usual; enteredEvent (an event handle, or null) is set
+// when the call begins to wait. A new hold replaces one not yet taken. -1 for an unknown name.
+typedef int(__cdecl* PFN_ZanviDnssdHoldCall)(const char* entryPoint, uint32_t ms,
+    void* enteredEvent);
 
 #ifdef __cplusplus
 }
