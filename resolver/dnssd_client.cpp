@@ -92,22 +92,30 @@ void HandleEvents(void* context, HANDLE hStop)
 {
     const std::unique_ptr<EventLoop> loop(static_cast<EventLoop*>(context));
     const CRunOfThread hold(loop->run);
-    const CResolverRun& run = hold.Run();
+    CResolverRun& run = hold.Run();
     if (!run.Dnssd().refSockFD) {
         WriteLog(L"E:", L"HandleEvents(): gDNSServiceRefSockFD == NULL!");
         Deallocate(run, loop->ref);  // the operation ends all the same
         return;
     }
-    Serve(run, loop->ref, hStop);
+    // Nothing unwinds out of a thread body: the run ends in error and the operation still ends.
+    try {
+        Serve(run, loop->ref, hStop);
+    } catch (...) {
+        run.EndOnException(L"HandleEvents");
+    }
     Deallocate(run, loop->ref);
-    WriteLog(L"D:", L"<< HandleEvents(): Exit");
+    try {
+        WriteLog(L"D:", L"<< HandleEvents(): Exit");
+    } catch (...) {
+    }
 }
 
 // Runs an event loop for ref until the phase's event is signalled, the budget is spent or the
 // run is stopped; then stops the loop and waits up to endWaitMs for it, giving it up when it has
 // not ended. True when the event was signalled.
 bool RunEventLoopUntil(CResolverRun& run, CWorkerThread& eventLoop, DNSServiceRef ref,
-                       HANDLE done, DWORD endWaitMs)
+                       const CResolverRun::Completion& done, DWORD endWaitMs)
 {
     EventLoop* loop = new (std::nothrow) EventLoop{&run, ref};
     run.AddRef();
@@ -116,9 +124,9 @@ bool RunEventLoopUntil(CResolverRun& run, CWorkerThread& eventLoop, DNSServiceRe
         run.Release();
         delete loop;
     }
-    if (done) run.ResetEventIfLive(done);
-    const bool signalled = run.WaitUnlessStopped(done, BudgetMs(run));
-    if (done) run.ResetEventIfLive(done);
+    run.Reset(done);
+    const bool signalled = run.WaitUnlessStopped(done.own, BudgetMs(run));
+    run.Reset(done);
     eventLoop.RequestStop();
     if (!eventLoop.Join(endWaitMs)) eventLoop.GiveUp();
     return signalled;
@@ -134,7 +142,7 @@ void Save(CResolverRun& run, const char* hostTarget, uint16_t port, uint32_t int
         std::lock_guard<CMutex> lock(run.m_RepliesLock);
         run.m_ResolveReplies.push_back(reply);
     }
-    if (HANDLE done = run.ResolveDone()) run.SetEventIfLive(done);
+    run.Signal(run.ResolveDone());
 }
 
 }  // namespace
@@ -236,10 +244,11 @@ bool GoGetAddressInfo(CResolverRun& run, CWorkerThread& eventLoop)
     return signalled && delivered;
 }
 
-void DNSSD_API resolve_reply(DNSServiceRef, DNSServiceFlags flags, uint32_t interfaceIndex,
-                             DNSServiceErrorType errorCode, const char* fullname,
-                             const char* hosttarget, uint16_t port, uint16_t txtLen,
-                             const unsigned char* txtRecord, void* context)
+namespace {
+
+void ResolveReplyBody(DNSServiceFlags flags, uint32_t interfaceIndex, DNSServiceErrorType errorCode,
+                      const char* fullname, const char* hosttarget, uint16_t port, uint16_t txtLen,
+                      const unsigned char* txtRecord, void* context)
 {
     const uint16_t hostPort = ntohs(port);
     LogResolveReply(flags, interfaceIndex, errorCode, fullname, hosttarget, hostPort, txtLen,
@@ -253,6 +262,22 @@ void DNSSD_API resolve_reply(DNSServiceRef, DNSServiceFlags flags, uint32_t inte
     if (KeepResolveReply(desired, interfaceIndex) && hasTarget)
         Save(*run, hosttarget, hostPort, interfaceIndex);
     if (desired == DESIRED_USB) WriteLog(L"D:", L"resolve_reply() [usb]");
+}
+
+}  // namespace
+
+// The callbacks run inside the DNS-SD library's frames: nothing may unwind into them.
+void DNSSD_API resolve_reply(DNSServiceRef, DNSServiceFlags flags, uint32_t interfaceIndex,
+                             DNSServiceErrorType errorCode, const char* fullname,
+                             const char* hosttarget, uint16_t port, uint16_t txtLen,
+                             const unsigned char* txtRecord, void* context)
+{
+    try {
+        ResolveReplyBody(flags, interfaceIndex, errorCode, fullname, hosttarget, port, txtLen,
+                         txtRecord, context);
+    } catch (...) {
+        if (context) static_cast<CResolverRun*>(context)->EndOnException(L"resolve_reply");
+    }
 }
 
 bool KeepResolveReply(EDesiredInterface desired, uint32_t interfaceIndex)
@@ -283,9 +308,10 @@ bool KeepResolveReply(EDesiredInterface desired, uint32_t interfaceIndex)
     }
 }
 
-void DNSSD_API addrinfo_reply(DNSServiceRef, DNSServiceFlags flags, uint32_t interfaceIndex,
-                              DNSServiceErrorType errorCode, const char* hostname,
-                              const sockaddr* address, uint32_t ttl, void* context)
+namespace {
+
+void AddrInfoReplyBody(DNSServiceFlags flags, uint32_t interfaceIndex, DNSServiceErrorType errorCode,
+                       const char* hostname, const sockaddr* address, uint32_t ttl, void* context)
 {
     LogAddrInfoReply(flags, interfaceIndex, errorCode, hostname, address, ttl);
     CResolverRun* run = static_cast<CResolverRun*>(context);
@@ -306,5 +332,18 @@ void DNSSD_API addrinfo_reply(DNSServiceRef, DNSServiceFlags flags, uint32_t int
         WriteLog(L"D:", L"addrinfo_reply(): more data is coming...");
         return;
     }
-    if (HANDLE done = run->GetAddrInfoDone()) run->SetEventIfLive(done);
+    run->Signal(run->GetAddrInfoDone());
+}
+
+}  // namespace
+
+void DNSSD_API addrinfo_reply(DNSServiceRef, DNSServiceFlags flags, uint32_t interfaceIndex,
+                              DNSServiceErrorType errorCode, const char* hostname,
+                              const sockaddr* address, uint32_t ttl, void* context)
+{
+    try {
+        AddrInfoReplyBody(flags, interfaceIndex, errorCode, hostname, address, ttl, context);
+    } catch (...) {
+        if (context) static_cast<CResolverRun*>(context)->EndOnException(L"addrinfo_reply");
+    }
 }

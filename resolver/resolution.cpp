@@ -150,10 +150,10 @@ bool Resolve(CResolverRun& run, CWorkerThread& eventLoop, uint32_t interfaceInde
 
 }  // namespace
 
-void MainThread(void* context, HANDLE)
+namespace {
+
+void RunResolution(CResolverRun& run)
 {
-    const CRunOfThread hold(context);
-    CResolverRun& run = hold.Run();
     WriteLog(L"D:", L">> MainThread(): Start");
     GetNetworkInterfaces(&run.StopFlag());
 
@@ -183,6 +183,19 @@ void MainThread(void* context, HANDLE)
     if (Resolve(run, eventLoop, interfaceIndex)) WriteLog(L"D:", L"<< MainThread() Exit");
     // The run goes on until the timer, the host or a new run ends it; its threads end with it.
     run.WaitForStop(INFINITE);
+}
+
+}  // namespace
+
+// Nothing unwinds out of a thread body: an exception ends the run in error.
+void MainThread(void* context, HANDLE)
+{
+    const CRunOfThread hold(context);
+    try {
+        RunResolution(hold.Run());
+    } catch (...) {
+        hold.Run().EndOnException(L"MainThread");
+    }
 }
 
 void TimerThread(void* context, HANDLE hStop)

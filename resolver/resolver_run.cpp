@@ -5,6 +5,7 @@
 #include <new>
 
 #include "dnssd_client.h"
+#include "log.h"
 #include "network_adapters.h"
 
 namespace {
@@ -35,7 +36,9 @@ CResolverRun* CResolverRun::Create()
     CResolverRun* run = new (std::nothrow) CResolverRun;
     if (!run) return nullptr;
     run->m_hStop = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    if (!run->m_hStop) {
+    run->m_hResolveDone = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    run->m_hGetAddrInfoDone = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    if (!run->m_hStop || !run->m_hResolveDone || !run->m_hGetAddrInfoDone) {
         run->Release();
         return nullptr;
     }
@@ -53,14 +56,15 @@ CResolverRun* CResolverRun::Create()
         run->m_Dnssd.resolve = gDNSServiceResolve;
     }
     run->m_hIphlpapi = HoldModule(g_hIphlpapi);
-    run->m_hResolveDone = DuplicateOwnHandle(g_hResolveDone);
-    run->m_hGetAddrInfoDone = DuplicateOwnHandle(g_hGetAddrInfoDone);
+    run->m_hNamedResolveDone = DuplicateOwnHandle(g_hResolveDone);
+    run->m_hNamedGetAddrInfoDone = DuplicateOwnHandle(g_hGetAddrInfoDone);
     return run;
 }
 
 CResolverRun::~CResolverRun()
 {
-    for (HANDLE handle : {m_hStop, m_hResolveDone, m_hGetAddrInfoDone})
+    for (HANDLE handle : {m_hStop, m_hResolveDone, m_hGetAddrInfoDone, m_hNamedResolveDone,
+                          m_hNamedGetAddrInfoDone})
         if (handle) CloseHandle(handle);
     for (HMODULE module : {m_hIphlpapi, m_hDnssd})
         if (module) FreeLibrary(module);
@@ -97,14 +101,32 @@ bool CResolverRun::WaitForStop(DWORD ms, HANDLE hOwnStop) const
 
 bool CResolverRun::WaitUnlessStopped(HANDLE event, DWORD ms) const
 {
-    if (!event) {
-        WaitForStop(ms);
-        return false;
-    }
-    // The stop comes first: once the run has ended its waits never take a signal from the
-    // named event that a later run may be waiting for.
+    // The stop comes first: a run that has ended is not resolved by a late answer.
     const HANDLE handles[2] = {m_hStop, event};
     return WaitForMultipleObjects(2, handles, FALSE, ms) == WAIT_OBJECT_0 + 1;
+}
+
+void CResolverRun::Signal(const Completion& done)
+{
+    SetEvent(done.own);
+    if (done.named) Publish([&] { SetEvent(done.named); });
+}
+
+void CResolverRun::Reset(const Completion& done)
+{
+    ResetEvent(done.own);
+    if (done.named) Publish([&] { ResetEvent(done.named); });
+}
+
+void CResolverRun::EndOnException(const wchar_t* where) noexcept
+{
+    try {
+        WriteLog(L"E:", L"%s(): unexpected exception; the run ends in error", where);
+    } catch (...) {
+    }
+    std::lock_guard<CMutex> lock(g_StateLock);
+    if (m_bLive) g_ResolverState = RS_Error;
+    EndLocked();
 }
 
 bool StartRunThread(CWorkerThread& thread, CWorkerThread::Body body, CResolverRun& run)

@@ -39,11 +39,13 @@ struct DnssdCalls {
 // libraries and to the two named events, and its reply lists, so a thread of it that outlives
 // Cancel, Free or a new run still finds all it uses; whoever lets go last frees it.
 // While the run is live its threads change what the host sees (state, progress, buffers) and
-// signal the named events, each under g_StateLock; once the run has ended (Cancel, Free, a new
-// run, its timer, or the host seeing it Ready) they no longer can, and its stop is signalled.
+// signal and reset the named events, each under g_StateLock; once the run has ended (Cancel,
+// Free, a new run, its timer, or the host seeing it Ready) they no longer can, and its stop is
+// signalled. The named events are shared by every process on the PC: the run's phases wait on
+// unnamed events of the run's own, which only its own callbacks signal.
 class CResolverRun {
 public:
-    // A run of the request just parsed into the process-wide fields; null when its stop event
+    // A run of the request just parsed into the process-wide fields; null when its events
     // could not be made. The caller holds its one reference.
     static CResolverRun* Create();
     void AddRef();
@@ -69,10 +71,19 @@ public:
     HANDLE StopEvent() const { return m_hStop; }
     // Waits up to ms for the stop, or for hOwnStop when given; true when either came.
     bool WaitForStop(DWORD ms, HANDLE hOwnStop = nullptr) const;
-    // Waits up to ms for event; true when it was signalled, false on time-out or a stop.
+    // Waits up to ms for the run's own event; true when it was signalled, false on time-out or a
+    // stop.
     bool WaitUnlessStopped(HANDLE event, DWORD ms) const;
-    void SetEventIfLive(HANDLE event) { Publish([event] { SetEvent(event); }); }
-    void ResetEventIfLive(HANDLE event) { Publish([event] { ResetEvent(event); }); }
+    // A phase's completion: the run's own event (always) and the named one (while live).
+    struct Completion {
+        HANDLE own;
+        HANDLE named;
+    };
+    void Signal(const Completion& done);
+    void Reset(const Completion& done);
+    // Ends the run as failed when an exception reached one of its thread bodies or callbacks;
+    // where names the function. Never throws.
+    void EndOnException(const wchar_t* where) noexcept;
 
     // The request, fixed at creation.
     const char* ServiceName() const { return m_szServiceName; }
@@ -80,8 +91,8 @@ public:
     const char* Domain() const { return m_szDomain; }
     EDesiredInterface DesiredInterface() const { return m_DesiredInterface; }
     const DnssdCalls& Dnssd() const { return m_Dnssd; }
-    HANDLE ResolveDone() const { return m_hResolveDone; }
-    HANDLE GetAddrInfoDone() const { return m_hGetAddrInfoDone; }
+    Completion ResolveDone() const { return {m_hResolveDone, m_hNamedResolveDone}; }
+    Completion GetAddrInfoDone() const { return {m_hGetAddrInfoDone, m_hNamedGetAddrInfoDone}; }
 
     // The run's time budget in seconds, also published as g_ProgressMax.
     std::atomic<int32_t> m_ProgressMax{kDefaultProgressMax};
@@ -107,8 +118,10 @@ private:
     DnssdCalls m_Dnssd;
     HMODULE m_hDnssd = nullptr;      // our own references
     HMODULE m_hIphlpapi = nullptr;
-    HANDLE m_hResolveDone = nullptr;  // our own handles of the named events
+    HANDLE m_hResolveDone = nullptr;  // unnamed, auto reset: what the phases wait for
     HANDLE m_hGetAddrInfoDone = nullptr;
+    HANDLE m_hNamedResolveDone = nullptr;  // our own handles of the named events
+    HANDLE m_hNamedGetAddrInfoDone = nullptr;
 };
 
 // Starts body on thread with a reference to run of its own, which the body lets go of through

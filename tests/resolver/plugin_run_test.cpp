@@ -5,13 +5,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "child_process.h"
 #include "debug_capture.h"
 #include "fake_adapters.h"
 #include "plugin_host.h"
+#include "test_files.h"
+#include "test_thread.h"
 
 namespace {
 
@@ -40,15 +45,92 @@ int Count(const Lines& lines, const std::wstring& line)
     return static_cast<int>(std::count(lines.begin(), lines.end(), line));
 }
 
+// How long Cancel and the state exports may take, whatever another thread is doing: their target
+// is 50 ms; the bound leaves room for a loaded machine.
+constexpr DWORD kAtOnceMs = 250;
+
+// Holds the first trace line that contains a text for a while, as a debugger holds a program in
+// its debug output, so that a test acts while a host thread is inside the export writing it.
+class TraceLineHold {
+public:
+    TraceLineHold(const std::wstring& text, DWORD ms)
+    {
+        s_text = text;
+        s_narrow = Narrow(text);
+        s_ms = ms;
+        ResetEvent(s_held);
+        s_armed = true;
+        m_handler = AddVectoredExceptionHandler(1, Handler);
+    }
+    ~TraceLineHold()
+    {
+        s_armed = false;
+        RemoveVectoredExceptionHandler(m_handler);
+    }
+    TraceLineHold(const TraceLineHold&) = delete;
+    TraceLineHold& operator=(const TraceLineHold&) = delete;
+    bool WaitUntilHeld(DWORD ms) const { return WaitForSingleObject(s_held, ms) == WAIT_OBJECT_0; }
+
+private:
+    static LONG CALLBACK Handler(EXCEPTION_POINTERS* pointers)
+    {
+        const EXCEPTION_RECORD* record = pointers->ExceptionRecord;
+        if (record->NumberParameters < 2) return EXCEPTION_CONTINUE_SEARCH;
+        const auto text = record->ExceptionInformation[1];
+        bool matches = false;
+        if (record->ExceptionCode == 0x4001000A)  // DBG_PRINTEXCEPTION_WIDE_C
+            matches = std::wcsstr(reinterpret_cast<const wchar_t*>(text), s_text.c_str()) != nullptr;
+        else if (record->ExceptionCode == 0x40010006)  // DBG_PRINTEXCEPTION_C
+            matches = std::strstr(reinterpret_cast<const char*>(text), s_narrow.c_str()) != nullptr;
+        if (matches && s_armed.exchange(false)) {
+            SetEvent(s_held);
+            Sleep(s_ms);
+        }
+        return EXCEPTION_CONTINUE_SEARCH;
+    }
+
+    static std::wstring s_text;
+    static std::string s_narrow;
+    static DWORD s_ms;
+    static std::atomic<bool> s_armed;
+    static HANDLE s_held;
+    void* m_handler;
+};
+
+std::wstring TraceLineHold::s_text;
+std::string TraceLineHold::s_narrow;
+DWORD TraceLineHold::s_ms = 0;
+std::atomic<bool> TraceLineHold::s_armed{false};
+HANDLE TraceLineHold::s_held = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+
+OSVERSIONINFOEXW s_version{};
+BOOL FakeVersion(OSVERSIONINFOEXW* info)
+{
+    *info = s_version;
+    return TRUE;
+}
+
+void FakeWindows7(BYTE productType = VER_NT_WORKSTATION, DWORD minor = 1)
+{
+    s_version = OSVERSIONINFOEXW{};
+    s_version.dwPlatformId = VER_PLATFORM_WIN32_NT;
+    s_version.dwMajorVersion = 6;
+    s_version.dwMinorVersion = minor;
+    s_version.dwBuildNumber = 7601;
+    s_version.wProductType = productType;
+}
+
 class PluginRunTest : public ::testing::Test {
 protected:
     // Loads the test build with the given adapters and network, and initialises it.
-    void Start(std::vector<FakeAdapter> adapters, const std::string& scenario, bool realUsbPause = false)
+    void Start(std::vector<FakeAdapter> adapters, const std::string& scenario, bool realUsbPause = false,
+               BOOL (*getVersionEx)(OSVERSIONINFOEXW*) = nullptr)
     {
+        m_host.reset();
         m_adapters.reset(new FakeAdapterList(std::move(adapters)));
         m_host.reset(new PluginHost(L"ZanviResolverSeams.dll", true));
         ASSERT_TRUE(m_host->Loaded());
-        m_host->UseFakeSeams(nullptr, realUsbPause);
+        m_host->UseFakeSeams(getVersionEx, realUsbPause);
         ASSERT_EQ(m_host->Init(), 0);
         ASSERT_TRUE(m_host->LoadScenario(scenario));
     }
@@ -320,13 +402,6 @@ TEST_F(PluginRunTest, InitWithoutDnssdStillAcceptsExecuteAndTheRunFails)
     EXPECT_TRUE(Contains(m_capture.Messages(), L"E:GoResolveService(): gDNSServiceResolve == NULL!"));
 }
 
-OSVERSIONINFOEXW s_version{};
-BOOL FakeVersion(OSVERSIONINFOEXW* info)
-{
-    *info = s_version;
-    return TRUE;
-}
-
 TEST_F(PluginRunTest, WifiPreparationWritesTheProfileOnlyForWifiOnAWindows7Workstation)
 {
     const FakeAdapter dongle{"{22222222-0000-0000-0000-000000000004}", "USB WiFi adapter", 71, 4};
@@ -344,12 +419,7 @@ TEST_F(PluginRunTest, WifiPreparationWritesTheProfileOnlyForWifiOnAWindows7Works
     for (const auto& c : cases) {
         m_host.reset();
         m_capture.Clear();
-        s_version = OSVERSIONINFOEXW{};
-        s_version.dwPlatformId = VER_PLATFORM_WIN32_NT;
-        s_version.dwMajorVersion = c.major;
-        s_version.dwMinorVersion = c.minor;
-        s_version.dwBuildNumber = 7601;
-        s_version.wProductType = c.productType;
+        FakeWindows7(c.productType, c.minor);
         m_adapters.reset(new FakeAdapterList({dongle}));
         m_host.reset(new PluginHost(L"ZanviResolverSeams.dll", true));
         ASSERT_TRUE(m_host->Loaded());
@@ -384,6 +454,148 @@ TEST_F(PluginRunTest, FreeAndUnloadInTheMiddleOfThePhaseLeaveNothingRunning)
     Sleep(500);
     EXPECT_EQ(GetModuleHandleW(host.Dir().File(L"ZanviResolverSeams.dll").c_str()), nullptr);
     EXPECT_STREQ(host.ipAddress, "");
+}
+
+// A host's UI thread calls Cancel and the state exports while another host thread is inside
+// Execute (its Wi-Fi preparation) or UpdateState: they answer at once all the same, and a
+// Cancel during Execute ends the run before it starts.
+TEST_F(PluginRunTest, CancelAndStateExportsAnswerAtOnceWhileAnotherThreadIsInsideAnExport)
+{
+    const FakeAdapter dongle{"{22222222-0000-0000-0000-000000000004}", "USB WiFi adapter", 71, 4};
+    const struct {
+        const char* inside;
+        const wchar_t* heldLine;
+        const char* text;
+    } cases[] = {
+        {"Execute", L"WiFi dongle interface GUID", "VCI-A7._zeb_vci._tcp.local,58713,wifi"},
+        {"UpdateState", L"Zanviresolver_UpdateState(): Progress=", "VCI-A7._zeb_vci._tcp.local,58713,eth"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.inside);
+        m_capture.Clear();
+        FakeWindows7();
+        Start({dongle, kEth3}, "", false, FakeVersion);
+        PluginHost& host = *m_host;
+        const bool inExecute = std::string(c.inside) == "Execute";
+        if (!inExecute) {
+            ASSERT_EQ(host.Execute(c.text, host.ipAddress, host.port), 1);
+        }
+        TraceLineHold hold(c.heldLine, 1500);
+        std::atomic<int32_t> insideResult{-1};
+        TestThread inside([&] {
+            insideResult = inExecute ? host.Execute(c.text, host.ipAddress, host.port) : host.UpdateState();
+        });
+        ASSERT_TRUE(hold.WaitUntilHeld(5000));
+        const struct {
+            const char* name;
+            int32_t (*call)();
+        } exports[] = {{"ErrorState", host.ErrorState}, {"Progress", host.Progress},
+                       {"ProgressMax", host.ProgressMax}, {"ErrorLine", host.ErrorLine},
+                       {"ServiceName", host.ServiceName}, {"UpdateState", host.UpdateState},
+                       {"Cancel", host.Cancel}};
+        int32_t canceled = -1;
+        for (const auto& e : exports) {
+            const DWORD start = GetTickCount();
+            canceled = e.call();
+            EXPECT_LT(GetTickCount() - start, kAtOnceMs) << e.name;
+        }
+        EXPECT_EQ(canceled, 4);
+        inside.Join();
+        if (inExecute) {
+            EXPECT_EQ(insideResult.load(), 4);
+            EXPECT_EQ(host.ErrorState(), 4);
+            Sleep(300);
+            EXPECT_FALSE(Contains(m_capture.Messages(), L"D:>> MainThread(): Start"));
+        }
+        EXPECT_EQ(host.UpdateState(), 5);
+        EXPECT_STREQ(host.ipAddress, "");
+    }
+}
+
+// A second Init while a run goes on ends that run as Free would: the host polling it reads
+// Error, never Working for ever, and the plug-in is initialised and idle for the next run.
+TEST_F(PluginRunTest, SecondInitDuringARunEndsItAndLeavesThePluginIdle)
+{
+    const struct {
+        const char* text;
+        const wchar_t* runningLine;
+    } cases[] = {
+        {"VCI-A7._zeb_vci._tcp.local,58713,usb", L"D:MainThread(): USB interface not found. Wait 1 second and try again."},
+        {"VCI-A7._zeb_vci._tcp.local,58713,eth", L"D:MainThread(): Desired interface is eth"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        m_capture.Clear();
+        Start({kEth3}, "", true);
+        PluginHost& host = *m_host;
+        char oldAddress[16] = {};
+        char oldPort[6] = {};
+        ASSERT_EQ(host.Execute(c.text, oldAddress, oldPort), 1);
+        ASSERT_TRUE(WaitForLine(c.runningLine));
+        Sleep(400);
+        EXPECT_EQ(host.Init(), 0);
+        EXPECT_EQ(host.ErrorState(), 0);
+        EXPECT_EQ(host.UpdateState(), 5);
+        Sleep(1200);  // past a USB retry and a round of the event loop
+        EXPECT_EQ(host.UpdateState(), 5);
+
+        ASSERT_TRUE(host.LoadScenario(Instance("3", "  address 10.0.0.3\n")));
+        ASSERT_EQ(host.Execute("VCI-A7._zeb_vci._tcp.local,58713,eth", host.ipAddress, host.port), 1);
+        EXPECT_EQ(host.PollUntilDone(15000), 3);
+        EXPECT_STREQ(host.ipAddress, "10.0.0.3");
+        EXPECT_STREQ(oldAddress, "");
+        EXPECT_STREQ(oldPort, "");
+    }
+}
+
+// Two host processes resolve at once, one VCI answering and one silent. The named completion
+// events are shared by both processes, yet each run hears only its own answers: the answered run
+// is Ready at once and the silent one hears nothing, whichever process waited first.
+TEST_F(PluginRunTest, TwoProcessesResolvingAtOnceEachHearOnlyTheirOwnAnswers)
+{
+    const std::string answered = Instance("3", "  address 10.0.0.3\n");
+    const std::string peerAnswered = "instance VCI-B2 _zeb_vci._tcp\n  host vci-b2.local.\n  port 58713\n"
+                                     "  address 10.0.0.9\n";
+    for (const bool oursAnswered : {true, false}) {
+        SCOPED_TRACE(oursAnswered ? "this process answered, the other silent" : "the other answered, this silent");
+        m_capture.Clear();
+        TempDir peerDir;
+        ASSERT_TRUE(CopyInto(BinDir() + L"\\ZanviResolver.dll", peerDir.Path()));
+        ASSERT_TRUE(CopyInto(SimDir() + L"\\dnssd.dll", peerDir.Path()));
+        ASSERT_TRUE(WriteWholeFile(peerDir.File(L"dnssd_scenario.txt"), oursAnswered ? "" : peerAnswered));
+        const std::wstring startedName = L"ZanviResolverPeerStarted-" + std::to_wstring(GetCurrentProcessId());
+        HANDLE started = CreateEventW(nullptr, TRUE, FALSE, startedName.c_str());
+        ASSERT_NE(started, nullptr);
+        Start({kEth3}, oursAnswered ? answered : "");
+        PluginHost& host = *m_host;
+        const auto peerCommand = [&](DWORD pollMs) {
+            return L"\"" + TestDir() + L"\\resolver_peer.exe\" \"" + peerDir.Path() +
+                   L"\" VCI-B2._zeb_vci._tcp.local,58713,eth " + std::to_wstring(pollMs) + L" " + startedName;
+        };
+        if (oursAnswered) {
+            // The other process waits first, for an answer that never comes.
+            ChildProcess peer(peerCommand(8000));
+            ASSERT_TRUE(peer.Started());
+            ASSERT_EQ(WaitForSingleObject(started, 20000), WAIT_OBJECT_0);
+            Sleep(800);  // its resolve phase waits
+            ASSERT_EQ(host.Execute("VCI-A7._zeb_vci._tcp.local,58713,eth", host.ipAddress, host.port), 1);
+            EXPECT_EQ(host.PollUntilDone(6000), 3);
+            EXPECT_STREQ(host.ipAddress, "10.0.0.3");
+            EXPECT_EQ(peer.Wait(30000), 2u) << "the silent run heard an answer";
+        } else {
+            ASSERT_EQ(host.Execute("VCI-A7._zeb_vci._tcp.local,58713,eth", host.ipAddress, host.port), 1);
+            ASSERT_TRUE(WaitForLine(L"D:MainThread(): Desired interface is eth"));
+            Sleep(500);  // our resolve phase waits
+            ChildProcess peer(peerCommand(6000));
+            ASSERT_TRUE(peer.Started());
+            EXPECT_EQ(peer.Wait(30000), 3u) << "the answered run in the other process did not end Ready";
+            EXPECT_EQ(host.UpdateState(), 2);
+            EXPECT_EQ(host.Progress(), 0);
+            EXPECT_FALSE(Contains(m_capture.Messages(), L"D:GoGetAddressInfo(): resolve reply count == 0"));
+            EXPECT_EQ(host.Cancel(), 4);
+        }
+        CloseHandle(started);
+    }
 }
 
 }  // namespace
