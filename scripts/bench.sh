@@ -166,6 +166,8 @@ take_samples() {
     measure update "$(winpath "$STAGE/update")" "$UPDATE_REPS" $((INSTALL_COMPONENTS * INSTALL_DELAY_MS))
     measure update-free "$(winpath "$STAGE/update")" plugin "$UPDATE_REPS"
     measure update-free "$(winpath "$STAGE/update")" bare "$UPDATE_REPS"
+    echo "-- Host responsiveness: each export from a second host thread, the stand-ins held in each call, through runs"
+    measure resolver-responsiveness "$(winpath "$STAGE/resolver")"
 }
 
 # The rows of the table: figure | unit | what (no apostrophes: the chart quotes with them) |
@@ -230,6 +232,30 @@ figures() {
         END { exit failed }'
 }
 
+# The host-responsiveness table, tab-separated: plug-in, export, worst ms, target ms, from the
+# samples "sample resp.<plug-in>.<export> <ms>" and the targets "target resp.<plug-in>.<export> <ms>"
+# that the measuring program prints. Fails when an export with a target has no sample.
+responsiveness() {
+    awk -v OFS='\t' '
+        $1 == "target" && $2 ~ /^resp\./ { target[$2] = $3 + 0 }
+        $1 == "sample" && $2 ~ /^resp\./ { v = $3 + 0; if (!($2 in worst) || v > worst[$2]) worst[$2] = v }
+        END {
+            for (id in target) {
+                if (!(id in worst)) { print "bench: no samples of " id > "/dev/stderr"; failed = 1; continue }
+                split(id, part, ".")
+                print part[2], part[3], worst[id], target[id]
+            }
+            exit failed
+        }' "$SAMPLES" | sort -k1,1 -k4,4n -k2,2
+}
+
+print_responsiveness() {  # print_responsiveness <rows>
+    echo "| plug-in | export | worst ms | target ms |"
+    echo "|---|---|---|---|"
+    awk -F'\t' '{ printf "| %s | %s | %.1f | %d |\n", $1, $2, $3, $4 }' "$1"
+    awk -F'\t' '$3 > $4 { printf "bench: %s %s took %.1f ms, over its %d ms\n", $1, $2, $3, $4 }' "$1" >&2
+}
+
 write_csv() {  # write_csv <figures> <csv>
     awk -F'\t' 'BEGIN { print "figure,unit,what,floor,floor_from,n,min,median,max,ratio" }
         { printf "%s,%s,\"%s\",%.3f,\"%s\",%d,%.3f,%.3f,%.3f,%.2f\n", $1, $2, $3, $4, $5, $6, $7, $8, $9, $10 }' \
@@ -282,3 +308,7 @@ echo
 echo "== Results on $(hostname) ($(nproc) cores), $(date '+%Y-%m-%d %H:%M'): build/bench/results.csv, results.png"
 print_table "$OUT/figures.tsv"
 draw_chart "$OUT/figures.tsv" "$OUT/results.png" || die "the chart"
+responsiveness >"$OUT/responsiveness.tsv" || die "incomplete responsiveness samples"
+echo
+echo "== Host responsiveness: the worst time of each export over the hostile runs (build/bench/responsiveness.tsv)"
+print_responsiveness "$OUT/responsiveness.tsv"
