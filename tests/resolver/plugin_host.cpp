@@ -75,7 +75,8 @@ void PluginHost::Unload()
     m_module = nullptr;
 }
 
-void PluginHost::UseFakeSeams(BOOL (*getVersionEx)(OSVERSIONINFOEXW*), bool realUsbPause)
+void PluginHost::UseFakeSeams(BOOL (*getVersionEx)(OSVERSIONINFOEXW*), bool realUsbPause,
+                              ULONG(WINAPI* getAdaptersInfo)(PIP_ADAPTER_INFO, PULONG))
 {
     PFN_ZanviResolverTest_SetSeams setSeams = nullptr;
     Bind(m_module, "ZanviResolverTest_SetSeams", setSeams);
@@ -83,7 +84,7 @@ void PluginHost::UseFakeSeams(BOOL (*getVersionEx)(OSVERSIONINFOEXW*), bool real
     s_usbPauses = 0;
     s_appData = m_dir.Path();
     ZanviResolverTestSeams seams{};
-    seams.getAdaptersInfo = FakeAdapterList::Function();
+    seams.getAdaptersInfo = getAdaptersInfo ? getAdaptersInfo : FakeAdapterList::Function();
     seams.pauseBeforeUsbRetry = realUsbPause ? nullptr : CountedPause;
     seams.getAppDataFolder = TempAppData;
     seams.wlan = &kWlan;

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstring>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
@@ -596,6 +597,53 @@ TEST_F(PluginRunTest, TwoProcessesResolvingAtOnceEachHearOnlyTheirOwnAnswers)
         }
         CloseHandle(started);
     }
+}
+
+// The adapter survey, throwing when asked to, as an allocation failure would.
+std::atomic<bool> s_surveyThrows{false};
+ULONG WINAPI SurveyThatMayThrow(PIP_ADAPTER_INFO info, PULONG size)
+{
+    if (s_surveyThrows) throw std::bad_alloc();
+    return FakeAdapterList::Function()(info, size);
+}
+
+// An exception in a thread of the run ends that run in error, traced; it never reaches the host
+// nor ends the process, and the next run goes as usual.
+TEST_F(PluginRunTest, ExceptionInARunThreadEndsTheRunInErrorAndIsTraced)
+{
+    Start({kEth3}, Instance("3", "  address 10.0.0.3\n"));
+    PluginHost& host = *m_host;
+    host.UseFakeSeams(nullptr, false, SurveyThatMayThrow);
+    s_surveyThrows = true;  // the survey at the start of the run
+    ASSERT_EQ(host.Execute("VCI-A7._zeb_vci._tcp.local,58713,eth", host.ipAddress, host.port), 1);
+    EXPECT_TRUE(host.WaitForErrorState(5, 5000));
+    s_surveyThrows = false;
+    EXPECT_TRUE(Contains(m_capture.Messages(), L"E:MainThread(): unexpected exception; the run ends in error"));
+    EXPECT_EQ(host.UpdateState(), 5);
+    ASSERT_EQ(host.Execute("VCI-A7._zeb_vci._tcp.local,58713,eth", host.ipAddress, host.port), 1);
+    EXPECT_EQ(host.PollUntilDone(15000), 3);
+    EXPECT_STREQ(host.ipAddress, "10.0.0.3");
+}
+
+// The named completion events are still signalled for whoever else waits on them, though the
+// plug-in's own waits no longer use them.
+TEST_F(PluginRunTest, NamedCompletionEventsAreStillSignalledForOthers)
+{
+    Start({kEth3}, Instance("3", "  address 10.0.0.3 after 500\n"));
+    PluginHost& host = *m_host;
+    std::atomic<int> signalled{0};
+    TestThread other([&] {
+        for (const wchar_t* name : {L"Resolver_evResolveDone", L"Resolver_evGetAddrInfoDone"}) {
+            HANDLE event = OpenEventW(SYNCHRONIZE, FALSE, name);
+            if (!event) continue;
+            signalled += WaitForSingleObject(event, 5000) == WAIT_OBJECT_0;
+            CloseHandle(event);
+        }
+    });
+    ASSERT_EQ(host.Execute("VCI-A7._zeb_vci._tcp.local,58713,eth", host.ipAddress, host.port), 1);
+    EXPECT_EQ(host.PollUntilDone(15000), 3);
+    other.Join();
+    EXPECT_EQ(signalled.load(), 2);
 }
 
 }  // namespace
