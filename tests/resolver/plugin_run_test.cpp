@@ -111,7 +111,8 @@ BOOL FakeVersion(OSVERSIONINFOEXW* info)
     return TRUE;
 }
 
-void FakeWindows7(BYTE productType = VER_NT_WORKSTATION, DWORD minor = 1)
+// The version record FakeVersion answers: Windows 6.minor, by default a Windows 7 workstation.
+void FakeWindows6(BYTE productType = VER_NT_WORKSTATION, DWORD minor = 1)
 {
     s_version = OSVERSIONINFOEXW{};
     s_version.dwPlatformId = VER_PLATFORM_WIN32_NT;
@@ -420,7 +421,7 @@ TEST_F(PluginRunTest, WifiPreparationWritesTheProfileOnlyForWifiOnAWindows7Works
     for (const auto& c : cases) {
         m_host.reset();
         m_capture.Clear();
-        FakeWindows7(c.productType, c.minor);
+        FakeWindows6(c.productType, c.minor);
         m_adapters.reset(new FakeAdapterList({dongle}));
         m_host.reset(new PluginHost(L"ZanviResolverSeams.dll", true));
         ASSERT_TRUE(m_host->Loaded());
@@ -474,7 +475,7 @@ TEST_F(PluginRunTest, CancelAndStateExportsAnswerAtOnceWhileAnotherThreadIsInsid
     for (const auto& c : cases) {
         SCOPED_TRACE(c.inside);
         m_capture.Clear();
-        FakeWindows7();
+        FakeWindows6();
         Start({dongle, kEth3}, "", false, FakeVersion);
         PluginHost& host = *m_host;
         const bool inExecute = std::string(c.inside) == "Execute";
