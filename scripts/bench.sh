@@ -184,7 +184,7 @@ rows() {
     local entry n ahead
     for entry in "${SELECTOR_REPS[@]}"; do
         n=${entry%%:*}
-        ahead=$(awk -v m=$((n - 1)) 'BEGIN { a = m - 4.5; print a > 0 ? a : 0 }')
+        ahead=$(awk -v m=$((n - 1)) 'BEGIN { a = m - 4.5; print (a > 0 ? a : 0) }')
         echo "selector.row.$n|ms|selector: announcement -> row, $n listed|282|reply 2 + half a browse pass 155 + half a tick 125|562"
         echo "selector.links.$n|ms|selector: announcement -> links, $n listed|$(awk -v a="$ahead" 'BEGIN { print 782 + 250 * a }')|$(
             )row 282 + own query 2 ticks + median $ahead ticks of queries ahead|$((312 + 250 * (2 * n + 1)))"
