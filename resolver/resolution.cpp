@@ -14,6 +14,7 @@
 #include "resolver_run.h"
 #include "run_state.h"
 #include "string_tokenizer.h"
+#include "system_library.h"
 #include "wifi_api.h"
 
 namespace {
@@ -32,9 +33,15 @@ constexpr DWORD kThreadEndMs = 500;
 // A stop ends the pause early; the attempt loop then sees it.
 void RealPauseBeforeUsbRetry(HANDLE hRunStop) { WaitForSingleObject(hRunStop, kUsbRetryMs); }
 
+// The shell library only for this call: imported, it would load (and unload) with every load
+// of the plug-in.
 HRESULT RealGetAppDataFolder(wchar_t* folder)
 {
-    return SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder);
+    using GetFolderPathFn = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPWSTR);
+    CSystemLibrary shell32(L"shell32.dll");
+    auto getFolderPath = shell32.Bind<GetFolderPathFn>("SHGetFolderPathW");
+    if (!getFolderPath) return HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
+    return getFolderPath(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, folder);
 }
 
 const ResolutionPlatform kReal{RealPauseBeforeUsbRetry, RealGetAppDataFolder};

@@ -12,6 +12,7 @@
 
 #include "ansi_text.h"
 #include "log.h"
+#include "system_library.h"
 #include "wlan_library.h"
 
 namespace {
@@ -26,11 +27,60 @@ constexpr DWORD kReasonUnknown = 0x10001;  // WLAN_REASON_CODE_UNKNOWN
 constexpr std::size_t kReasonChars = 256;
 constexpr std::size_t kMaxSsidUnits = 99;
 
+// The RPC, COM and automation libraries are loaded only here, for the profile and the
+// connection: a plug-in that imported them would load them (about 9 ms) at every load.
 bool ParseGuid(const std::wstring& text, GUID* guid)
 {
+    using UuidFromStringFn = RPC_STATUS(RPC_ENTRY*)(RPC_WSTR, UUID*);
+    CSystemLibrary rpcrt4(L"rpcrt4.dll");
+    auto uuidFromString = rpcrt4.Bind<UuidFromStringFn>("UuidFromStringW");
     std::wstring copy = text;
-    return UuidFromStringW(reinterpret_cast<RPC_WSTR>(&copy[0]), guid) == RPC_S_OK;
+    return uuidFromString &&
+           uuidFromString(reinterpret_cast<RPC_WSTR>(&copy[0]), guid) == RPC_S_OK;
 }
+
+// COM on this thread and the calls of the XML document, while the object lives.
+class CComCalls {
+public:
+    CComCalls() : m_ole32(L"ole32.dll"), m_oleaut32(L"oleaut32.dll")
+    {
+        coInitializeEx = m_ole32.Bind<decltype(coInitializeEx)>("CoInitializeEx");
+        coUninitialize = m_ole32.Bind<decltype(coUninitialize)>("CoUninitialize");
+        coCreateInstance = m_ole32.Bind<decltype(coCreateInstance)>("CoCreateInstance");
+        sysAllocString = m_oleaut32.Bind<decltype(sysAllocString)>("SysAllocString");
+        sysFreeString = m_oleaut32.Bind<decltype(sysFreeString)>("SysFreeString");
+        variantClear = m_oleaut32.Bind<decltype(variantClear)>("VariantClear");
+    }
+    // COM ends on this thread before its libraries go.
+    ~CComCalls()
+    {
+        if (m_initialized) coUninitialize();
+    }
+    CComCalls(const CComCalls&) = delete;
+    CComCalls& operator=(const CComCalls&) = delete;
+
+    HRESULT Initialize()
+    {
+        if (!coInitializeEx || !coUninitialize || !coCreateInstance || !sysAllocString ||
+            !sysFreeString || !variantClear)
+            return HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
+        HRESULT hr = coInitializeEx(nullptr, COINIT_MULTITHREADED);
+        m_initialized = SUCCEEDED(hr);
+        return hr;
+    }
+
+    HRESULT(WINAPI* coInitializeEx)(LPVOID, DWORD) = nullptr;
+    void(WINAPI* coUninitialize)() = nullptr;
+    HRESULT(WINAPI* coCreateInstance)(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID*) = nullptr;
+    BSTR(WINAPI* sysAllocString)(const OLECHAR*) = nullptr;
+    void(WINAPI* sysFreeString)(BSTR) = nullptr;
+    HRESULT(WINAPI* variantClear)(VARIANTARG*) = nullptr;
+
+private:
+    CSystemLibrary m_ole32;
+    CSystemLibrary m_oleaut32;
+    bool m_initialized = false;
+};
 
 DWORD ErrorFromHresult(HRESULT hr)
 {
@@ -85,33 +135,37 @@ struct FileCloser {
     void operator()(FILE* file) const { std::fclose(file); }
 };
 
-// Frees the XML text and releases the document on every path.
+// Frees the XML text and releases the document on every path, while COM still runs.
 struct DomHolder {
-    IXMLDOMDocument2* document = nullptr;
-    BSTR xml = nullptr;
+    explicit DomHolder(const CComCalls& calls) : com(calls) {}
     ~DomHolder()
     {
-        if (xml) SysFreeString(xml);
+        if (xml) com.sysFreeString(xml);
         if (document) document->Release();
     }
+    DomHolder(const DomHolder&) = delete;
+    DomHolder& operator=(const DomHolder&) = delete;
+
+    const CComCalls& com;
+    IXMLDOMDocument2* document = nullptr;
+    BSTR xml = nullptr;
 };
 
 // Loads the profile file into the platform's XML document and takes its text; 0 or the error.
-DWORD ReadProfileXml(const std::wstring& path, DomHolder& dom)
+DWORD ReadProfileXml(const std::wstring& path, CComCalls& com, DomHolder& dom)
 {
-    HRESULT hr = CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    HRESULT hr = com.Initialize();
     if (FAILED(hr)) return ErrorFromHresult(hr);
-    hr = CoCreateInstance(kClsidDomDocument60, nullptr, CLSCTX_INPROC_SERVER, kIidXmlDomDocument2,
-                          reinterpret_cast<void**>(&dom.document));
+    hr = com.coCreateInstance(kClsidDomDocument60, nullptr, CLSCTX_INPROC_SERVER,
+                              kIidXmlDomDocument2, reinterpret_cast<void**>(&dom.document));
     if (FAILED(hr) || !dom.document) return ErrorFromHresult(hr);
 
-    VARIANT source;
-    VariantInit(&source);
+    VARIANT source = {};
     source.vt = VT_BSTR;
-    source.bstrVal = SysAllocString(path.c_str());
+    source.bstrVal = com.sysAllocString(path.c_str());
     VARIANT_BOOL loaded = VARIANT_FALSE;
     hr = source.bstrVal ? dom.document->load(source, &loaded) : E_OUTOFMEMORY;
-    VariantClear(&source);
+    com.variantClear(&source);
     if (FAILED(hr) || loaded != VARIANT_TRUE) return ERROR_BAD_PROFILE;
     if (FAILED(dom.document->get_xml(&dom.xml)) || !dom.xml) return ERROR_BAD_PROFILE;
     return ERROR_SUCCESS;
@@ -234,8 +288,9 @@ bool CWifiApi::setProfile(const std::wstring& guidText, const std::wstring& path
     }
     // A profile found bad before the platform judged it has no reason of the platform's own.
     DWORD reason = kReasonUnknown;
-    DomHolder dom;
-    DWORD error = ReadProfileXml(path, dom);
+    CComCalls com;  // ends after the document
+    DomHolder dom(com);
+    DWORD error = ReadProfileXml(path, com, dom);
     if (error == ERROR_SUCCESS) {
         CWlanLibrary wlan;
         CWlanClient client(wlan.Calls());

@@ -172,16 +172,27 @@ take_samples() {
 
 # The rows of the table: figure | unit | what (no apostrophes: the chart quotes with them) |
 # floor (a number, or "bare" for the median of the figure's .bare samples) | where the floor
-# comes from. The design's constants: a 250 ms tick, worker passes of a 300 ms wait and a 10 ms
-# select, a 100 ms sleep in Execute; the stand-in replies 2 ms after a change.
+# comes from | the worst alignment of the loops (a number, or empty). The design's constants: a
+# 250 ms tick, worker passes of a 300 ms wait and a 10 ms select, a 100 ms sleep in Execute; the
+# stand-in replies 2 ms after a change.
+#
+# A selector floor is what the design's waits take at a random moment of its loops, as the
+# samples come: the browse thread sees a reply at the end of its pass, on average half a pass
+# (155 ms) away, and the tick draws it on average half a tick (125 ms) later. The links also wait
+# for the VCI's own TXT query (two ticks) and for the queries of the other N - 1 names ahead of it
+# when a re-query pass is under way: those take 2 (N - 1) of every 2 (N - 1) + 9 ticks, and at a
+# random moment the median number of ticks ahead is then N - 1 - 4.5 (0 when that is below 0).
 rows() {
-    local entry n
+    local entry n ahead
     for entry in "${SELECTOR_REPS[@]}"; do
         n=${entry%%:*}
-        echo "selector.row.$n|ms|selector: announcement -> row, $n listed|562|browse pass 310 + tick 250 + reply 2"
-        echo "selector.links.$n|ms|selector: announcement -> links, $n listed|$((312 + 250 * (2 * n + 1)))|$(
-            )browse 312 + behind $((n - 1)) TXT queries x 2 ticks + own 2 ticks + tick"
-        echo "selector.gone.$n|ms|selector: removal -> row gone, $n listed|562|browse pass 310 + tick 250 + reply 2"
+        ahead=$(awk -v m=$((n - 1)) 'BEGIN { a = m - 4.5; print (a > 0 ? a : 0) }')
+        echo "selector.row.$n|ms|selector: announcement -> row, $n listed|282|reply 2 + half a browse pass 155 + half a tick 125|562"
+        echo "selector.links.$n|ms|selector: announcement -> links, $n listed|$(awk -v a="$ahead" 'BEGIN { print 782 + 250 * a }')|$(
+            )row 282 + own query 2 ticks + median $ahead ticks of queries ahead|$((312 + 250 * (2 * n + 1)))"
+        echo "selector.gone.$n|ms|selector: removal -> row gone, $n listed|282|reply 2 + half a browse pass 155 + half a tick 125|562"
+        echo "selector.wmnull.$n|ms|selector: worst WM_NULL round trip during rebuilds, $n listed (50 ms allowed)|bare|$(
+            )the worst round trip over the quiet wait before, bare|"
     done
     for n in "${CPU_VCIS[@]}"; do
         echo "selector.cpu.$n|%|selector: idle CPU, $n listed, ${CPU_WINDOW_S} s|bare|$(
@@ -200,7 +211,7 @@ rows() {
 }
 
 # Per row, tab-separated: figure, unit, what, floor, where the floor comes from, n, min, median,
-# max, median / floor.
+# max, median / floor, the worst alignment (or empty).
 figures() {
     rows | awk -F'|' -v OFS='\t' -v samples="$SAMPLES" '
         # Sorts the n values of list into s (insertion sort: a few dozen values).
@@ -227,7 +238,7 @@ figures() {
             if (!count[id]) { print "bench: no samples of " id > "/dev/stderr"; failed = 1; next }
             if (floor <= 0) { print "bench: the floor of " id " is 0" > "/dev/stderr"; failed = 1; next }
             med = take(id)
-            print id, $2, $3, floor, $5, count[id], s[1], med, s[count[id]], med / floor
+            print id, $2, $3, floor, $5, count[id], s[1], med, s[count[id]], med / floor, $6
         }
         END { exit failed }'
 }
@@ -257,8 +268,8 @@ print_responsiveness() {  # print_responsiveness <rows>
 }
 
 write_csv() {  # write_csv <figures> <csv>
-    awk -F'\t' 'BEGIN { print "figure,unit,what,floor,floor_from,n,min,median,max,ratio" }
-        { printf "%s,%s,\"%s\",%.3f,\"%s\",%d,%.3f,%.3f,%.3f,%.2f\n", $1, $2, $3, $4, $5, $6, $7, $8, $9, $10 }' \
+    awk -F'\t' 'BEGIN { print "figure,unit,what,floor,floor_from,n,min,median,max,ratio,worst_alignment" }
+        { printf "%s,%s,\"%s\",%.3f,\"%s\",%d,%.3f,%.3f,%.3f,%.2f,%s\n", $1, $2, $3, $4, $5, $6, $7, $8, $9, $10, $11 }' \
         "$1" >"$2"
 }
 
@@ -267,11 +278,11 @@ write_csv() {  # write_csv <figures> <csv>
 SHOW='function show(v, unit) { return unit == "%" ? sprintf("%.2f %%", v) : sprintf(v < 10 ? "%.1f ms" : "%.0f ms", v) }'
 
 print_table() {  # print_table <figures>
-    echo "| figure | floor | floor from | n | min / median / max | ratio |"
-    echo "|---|---|---|---|---|---|"
+    echo "| figure | floor | floor from | worst alignment | n | min / median / max | ratio |"
+    echo "|---|---|---|---|---|---|---|"
     awk -F'\t' "$SHOW"'
-        { printf "| %s | %s | %s | %d | %s / %s / %s | %.2f |\n", $3, show($4, $2), $5, $6,
-                 show($7, $2), show($8, $2), show($9, $2), $10 }' "$1"
+        { printf "| %s | %s | %s | %s | %d | %s / %s / %s | %.2f |\n", $3, show($4, $2), $5,
+                 $11 == "" ? "-" : show($11, $2), $6, show($7, $2), show($8, $2), show($9, $2), $10 }' "$1"
 }
 
 # One bar per figure: its median as a multiple of its floor, against a line at the floor.

@@ -1,8 +1,22 @@
+// Who writes which table, from which thread, under which lock (every function below keeps to
+// it):
+// - The tables (g_Vci*, g_Pending*, g_Waiting, g_IdleTicks): only under g_TablesLock. The
+//   browse thread (BrowseReply) lists, unlists and queues names; the query thread
+//   (ParseLinkFlags) writes links; the user-interface thread (ScheduleTxtQuery) takes names
+//   off the queue and queues them again. Every reader holds the lock too.
+// - The shown copy (g_Shown*): the user-interface thread only (SnapshotChanged, the tree).
+// - The current query (g_QueryRef, one atomic token; a query is active while it is set): set
+//   by the user-interface thread when it starts a query, taken (cleared) exactly once by
+//   whoever ends that query first: its first reply on the query thread, or the timer.
+// - g_BrowseRef: set by StartBrowse before the browse thread starts, then the browse thread's.
+// - g_StopThreads: raised by anyone, never cleared. Everything else in discovery.cpp (the
+//   worker threads' owners, the query's tick count): the user-interface thread only.
 // Winsock first: it must come before the platform header that discovery.h includes.
 #include <winsock2.h>
 
 #include "discovery.h"
 
+#include <algorithm>
 #include <cstring>
 #include <list>
 #include <string>
@@ -18,8 +32,12 @@ HMODULE g_hDnssd = nullptr;
 char g_szServiceType[100] = "";
 DNSServiceRef g_BrowseRef = nullptr;
 std::atomic<DNSServiceRef> g_QueryRef{nullptr};
+namespace {
+// Its address is the token of a query without a reference: never one the library gives.
+char g_noReference;
+}  // namespace
+const DNSServiceRef kQueryWithoutReference = reinterpret_cast<DNSServiceRef>(&g_noReference);
 std::atomic<int32_t> g_StopThreads{0};
-std::atomic<int32_t> g_QueryActive{0};
 
 CMutex g_TablesLock;
 int32_t g_IdleTicks = 0;
@@ -31,8 +49,7 @@ char g_ShownNames[MAX_VCIS][kVciNameBytes] = {};
 VciLinks g_ShownLinks[MAX_VCIS] = {};
 int32_t g_PendingCount = 0;
 char g_PendingNames[MAX_VCIS][kVciNameBytes] = {};
-int32_t g_WaitingCount = 0;
-char g_WaitingNames[kMaxWaitingVcis][kVciNameBytes] = {};
+std::deque<std::string> g_Waiting;
 
 namespace {
 
@@ -57,9 +74,10 @@ struct DnssdCalls {
 };
 DnssdCalls g_calls = {};
 
-// A query thread and the reference it serves; the thread deallocates the reference itself.
+// A query thread and the token of the query it serves; the thread deallocates the reference
+// itself.
 struct QueryThread {
-    DNSServiceRef ref = nullptr;
+    DNSServiceRef token = nullptr;
     CWorkerThread thread{0};
 };
 
@@ -131,11 +149,14 @@ void ListInstance(const char* name)
 }
 
 // Serves one reference until discovery stops, the thread is told to stop or, for a query,
-// until the query is no longer the current one (answered, or ended by the timer).
-void ServeReference(DNSServiceRef ref, bool isQuery, HANDLE hStop)
+// until its token is no longer the current one (answered, or ended by the timer). The token
+// is left as it is: whoever ended the query took it, and once discovery has stopped it stays
+// so that no further query starts.
+void ServeReference(DNSServiceRef ref, DNSServiceRef queryToken, HANDLE hStop)
 {
+    const bool isQuery = queryToken != nullptr;
     dnssd_sock_t sock = ref ? g_calls.RefSockFD(ref) : DNSSD_INVALID_SOCKET;
-    while (g_StopThreads.load() == 0 && (!isQuery || g_QueryRef.load() == ref)) {
+    while (g_StopThreads.load() == 0 && (!isQuery || g_QueryRef.load() == queryToken)) {
         if (WaitForSingleObject(hStop, kPassSleepMs) == WAIT_OBJECT_0) break;
         if (sock == DNSSD_INVALID_SOCKET) {
             // No socket to wait on counts as a failed wait.
@@ -154,12 +175,6 @@ void ServeReference(DNSServiceRef ref, bool isQuery, HANDLE hStop)
             g_StopThreads = 1;
         }
     }
-    if (isQuery) {
-        // Still current only when discovery stopped. Cleared while the reference lives, so
-        // that no newer query can hold the same value yet.
-        DNSServiceRef expected = ref;
-        g_QueryRef.compare_exchange_strong(expected, nullptr);
-    }
     if (ref) g_calls.RefDeallocate(ref);
 }
 
@@ -174,13 +189,12 @@ void ShowLoadFailure(const wchar_t* path)
 // next re-queueing of all names.
 void EndUnansweredQuery()
 {
-    if (g_QueryActive.load() == 0 || g_StopThreads.load() != 0) return;
+    if (!QueryActive() || g_StopThreads.load() != 0) return;
     if (++g_queryTicks < kTxtQueryTicks) return;
-    DNSServiceRef ref = g_QueryRef.exchange(nullptr);
-    if (!ref) return;  // its reply took it first
-    g_QueryActive = 0;
+    DNSServiceRef token = g_QueryRef.exchange(nullptr);
+    if (!token) return;  // its reply took it first
     for (QueryThread& query : g_queryThreads)
-        if (query.ref == ref) query.thread.RequestStop();
+        if (query.token == token) query.thread.RequestStop();
 }
 
 // Forgets the query threads that have ended.
@@ -235,14 +249,15 @@ void StartBrowse()
 void HandleBrowseEvents(void*, HANDLE hStop)
 {
     NameThread(L"HandleBrowseEvents Thread");
-    ServeReference(g_BrowseRef, false, hStop);
+    ServeReference(g_BrowseRef, nullptr, hStop);
     g_BrowseRef = nullptr;
 }
 
-void HandleQueryEvents(void* queryRef, HANDLE hStop)
+void HandleQueryEvents(void* queryToken, HANDLE hStop)
 {
     NameThread(L"HandleQueryEvents Thread");
-    ServeReference(static_cast<DNSServiceRef>(queryRef), true, hStop);
+    DNSServiceRef token = static_cast<DNSServiceRef>(queryToken);
+    ServeReference(token == kQueryWithoutReference ? nullptr : token, token, hStop);
 }
 
 void DNSSD_API BrowseReply(DNSServiceRef, DNSServiceFlags flags, uint32_t,
@@ -260,24 +275,28 @@ void DNSSD_API BrowseReply(DNSServiceRef, DNSServiceFlags flags, uint32_t,
         if (index >= 0) return;
         if (count < MAX_VCIS) {
             ListInstance(name);
-        } else if (FindName(g_WaitingNames, g_WaitingCount, name) < 0) {
+        } else if (std::find(g_Waiting.begin(), g_Waiting.end(), name) == g_Waiting.end()) {
             // The browse reports an add only once: remember it until a slot frees.
-            Append(g_WaitingNames, g_WaitingCount, name);
+            try {
+                g_Waiting.emplace_back(name);
+            } catch (const std::bad_alloc&) {
+                WriteLog(L"D:", L"No memory to keep a waiting VCI");
+            }
         }
         return;
     }
     if (index < 0) {
-        RemoveName(g_WaitingNames, g_WaitingCount, name);
+        auto waiting = std::find(g_Waiting.begin(), g_Waiting.end(), name);
+        if (waiting != g_Waiting.end()) g_Waiting.erase(waiting);
         return;
     }
     RemoveAt(g_VciNames, index, count);
     RemoveAt(g_VciLinks, index, count);
     --g_VciCount;
     RemoveName(g_PendingNames, g_PendingCount, name);
-    if (g_WaitingCount > 0) {
-        ListInstance(g_WaitingNames[0]);
-        RemoveAt(g_WaitingNames, 0, g_WaitingCount);
-        --g_WaitingCount;
+    if (!g_Waiting.empty()) {
+        ListInstance(g_Waiting.front().c_str());
+        g_Waiting.pop_front();
     }
 }
 
@@ -289,22 +308,22 @@ void StartTxtQuery(const char* fullName)
         error = g_calls.QueryRecord(&ref, kTxtQueryFlags, kDNSServiceInterfaceIndexAny, fullName,
                                     kDNSServiceType_TXT, kDNSServiceClass_IN, QueryTxtReply,
                                     nullptr);
-    // Set before its thread starts: no reply can come before then.
-    g_QueryRef = ref;
-    g_queryTicks = 0;
     if (!ref || error != kDNSServiceErr_NoError)
         WriteLog(L"D:", L"DNSService call failed %ld", static_cast<long>(error));
+    // Set before its thread starts: no reply can come before then.
+    const DNSServiceRef token = ref ? ref : kQueryWithoutReference;
+    g_QueryRef = token;
+    g_queryTicks = 0;
 
     ForgetEndedQueries();
     g_queryThreads.emplace_back();
     QueryThread& query = g_queryThreads.back();
-    query.ref = ref;
-    if (query.thread.Start(HandleQueryEvents, ref, false)) return;
+    query.token = token;
+    if (query.thread.Start(HandleQueryEvents, token, false)) return;
     // Nobody would serve it: the query ends unanswered and the queue moves on.
     g_queryThreads.pop_back();
     g_QueryRef = nullptr;
     if (ref) g_calls.RefDeallocate(ref);
-    g_QueryActive = 0;
 }
 
 void DNSSD_API QueryTxtReply(DNSServiceRef sdRef, DNSServiceFlags flags, uint32_t interfaceIndex,
@@ -322,7 +341,7 @@ void DNSSD_API QueryTxtReply(DNSServiceRef sdRef, DNSServiceFlags flags, uint32_
     }
     // The first reply of any kind ends its query, if that is still the current one.
     DNSServiceRef expected = sdRef;
-    if (sdRef && g_QueryRef.compare_exchange_strong(expected, nullptr)) g_QueryActive = 0;
+    if (sdRef) g_QueryRef.compare_exchange_strong(expected, nullptr);
 }
 
 void ParseLinkFlags(const char* fullName, const unsigned char* data, uint16_t length)
@@ -367,8 +386,7 @@ void ScheduleTxtQuery(const char* domainSuffix)
             return;
         }
         g_IdleTicks = 0;
-        if (g_QueryActive.load() != 0) return;
-        g_QueryActive = 1;
+        if (QueryActive()) return;
         // An instance name is one DNS label of at most 63 bytes: name and suffix fit in 100.
         char szFullName[kVciNameBytes];
         CopyCut(szFullName, std::string(g_PendingNames[0]) + domainSuffix);

@@ -4,12 +4,16 @@
 //
 // A TXT question that nobody answers gets no reply from a multicast DNS-SD service, so a query
 // that has waited kTxtQueryTicks ticks is ended and its name is asked again in the next pass.
+//
+// Which thread writes which table, under which lock: the head of discovery.cpp.
 #pragma once
 
 #include <windows.h>
 
 #include <atomic>
 #include <cstdint>
+#include <deque>
+#include <string>
 
 #include "dns_sd_api.h"
 #include "link_flags.h"
@@ -17,8 +21,6 @@
 
 constexpr int MAX_VCIS = 20;
 constexpr int kVciNameBytes = 100;
-// Instances announced while the table is full wait here, in arrival order, for a free slot.
-constexpr int kMaxWaitingVcis = 100;
 // Ticks (of 250 ms) that a TXT query may wait for its first reply: room for the service's
 // first retransmission (after 1 s) and one pass of the query thread (310 ms).
 constexpr int32_t kTxtQueryTicks = 8;
@@ -27,17 +29,21 @@ extern HMODULE g_hDnssd;
 // Service type browsed for; set per variant by the dialog's constructor.
 extern char g_szServiceType[100];
 extern DNSServiceRef g_BrowseRef;
-// The current TXT query's reference: whoever takes it out (its first reply, or the timer when
-// the query has waited too long) ends that query, so a late reply of an older query never
-// ends a newer one.
+// The current TXT query, its one token: its reference from StartTxtQuery until the query
+// ends (its first reply, or the timer when it has waited too long), null while none is
+// active. Whoever takes it out ends that query, so a late reply of an older query never ends
+// a newer one. A query whose start gave no reference holds kQueryWithoutReference: its thread
+// stops discovery at its first pass and the token stays, so no further query starts.
 extern std::atomic<DNSServiceRef> g_QueryRef;
+extern const DNSServiceRef kQueryWithoutReference;
+// True from the start of a TXT query until it ends.
+inline bool QueryActive()
+{
+    return g_QueryRef.load() != nullptr;
+}
 // 1 ends both worker threads; raised once per run and never cleared.
 extern std::atomic<int32_t> g_StopThreads;
-// 1 from the start of a TXT query until its first reply.
-extern std::atomic<int32_t> g_QueryActive;
 
-// The tables below are written by the worker threads' callbacks and by the timer; every access
-// holds g_TablesLock, except the g_Shown* copy, which only the user-interface thread touches.
 // The tree is drawn from the g_Shown* copy: it equals the current tables as of the last
 // SnapshotChanged that answered true, and no worker thread can change it meanwhile.
 extern CMutex g_TablesLock;
@@ -50,8 +56,9 @@ extern char g_ShownNames[MAX_VCIS][kVciNameBytes];
 extern VciLinks g_ShownLinks[MAX_VCIS];
 extern int32_t g_PendingCount;
 extern char g_PendingNames[MAX_VCIS][kVciNameBytes];
-extern int32_t g_WaitingCount;
-extern char g_WaitingNames[kMaxWaitingVcis][kVciNameBytes];
+// Instances announced while the table is full, in arrival order, until a slot frees. The
+// browse reports an add only once, so every one is kept, however many there are.
+extern std::deque<std::string> g_Waiting;
 
 // Loads dnssd.dll from the program's own folder and binds its calls; false (after telling the
 // user) when it is missing or lacks one of them.

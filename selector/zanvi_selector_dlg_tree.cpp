@@ -99,6 +99,9 @@ bool IsTreeItem(HWND hTree, HTREEITEM hItem)
 
 void CZanviSelectorDlg::RebuildTree()
 {
+    // Drawn once when complete: a tree that redraws per inserted or expanded item keeps the
+    // window from answering for a quarter of a second with 20 VCIs listed.
+    SendMessageW(m_tree, WM_SETREDRAW, FALSE, 0);
     TreeView_DeleteAllItems(m_tree);
     HTREEITEM hChoice = nullptr;
     for (unsigned int i = 0; i < g_ShownCount && i < MAX_VCIS; ++i) {
@@ -115,6 +118,8 @@ void CZanviSelectorDlg::RebuildTree()
     for (HTREEITEM h = TreeView_GetRoot(m_tree); h; h = TreeView_GetNextVisible(m_tree, h))
         TreeView_Expand(m_tree, h, TVE_EXPAND);
     if (hChoice) SetStateImage(m_tree, hChoice, kChecked);
+    SendMessageW(m_tree, WM_SETREDRAW, TRUE, 0);
+    RedrawWindow(m_tree, nullptr, nullptr, RDW_ERASE | RDW_FRAME | RDW_INVALIDATE);
 }
 
 LRESULT CZanviSelectorDlg::OnTreeClick()

@@ -15,8 +15,9 @@ namespace {
 
 constexpr DWORD kMessageBytes = 512;
 
-// "add NAME TYPE DOMAIN INDEX" or "remove NAME TYPE DOMAIN INDEX" (0: every interface);
-// answers "0" when carried out, "-1" otherwise, as the steering exports do.
+// "add NAME TYPE DOMAIN INDEX" or "remove NAME TYPE DOMAIN INDEX" (0: every interface):
+// answers "0" when carried out, "-1" otherwise, as the steering exports do. "seen NAME TYPE
+// DOMAIN 0": "1" when browses see the instance now, "0" when not, "-1" for no such instance.
 std::string Carry(const std::string& message)
 {
     std::istringstream words(message);
@@ -31,6 +32,8 @@ std::string Carry(const std::string& message)
         done = CSimulation::Get().AddInstance(key, index, "", 0, nullptr);
     else if (verb == "remove")
         done = CSimulation::Get().RemoveInstance(key, index);
+    else if (verb == "seen")
+        return std::to_string(CSimulation::Get().Seen(key));
     return done ? "0" : "-1";
 }
 

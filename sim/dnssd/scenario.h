@@ -36,6 +36,7 @@ struct Instance {
     std::vector<AddressAnswer> addresses;
     bool hidden = false;                     // not announced when the scenario starts
     bool flushOnReconfirm = false;           // a reconfirm of its TXT removes it everywhere
+    bool checked = false;                    // a reconfirm found it silent: flush under way or done
 };
 
 enum class Call { Browse, Query, Reconfirm, Resolve, GetAddrInfo };

@@ -431,6 +431,14 @@ void CSimulation::Announce(Instance& inst, uint32_t index)
 {
     // Back before its goodbye took effect: the browse record never went.
     CancelGoodbye(inst.key, index);
+    // A silent VCI that announces itself after a check found it silent has come back: the
+    // announcement refreshes its records, so a check still under way finds them, and it
+    // answers the daemon's checks from now on.
+    if (inst.checked) {
+        CancelFlush(inst.key);
+        inst.checked = false;
+        inst.flushOnReconfirm = false;
+    }
     bool newToBrowses = !Contains(inst.seenOn, index);
     bool newToCache = !Contains(inst.cachedOn, index);
     if (newToBrowses)
@@ -486,6 +494,16 @@ void CSimulation::Goodbye(Instance& inst, uint32_t index)
     }
 }
 
+void CSimulation::CancelFlush(const InstanceKey& key)
+{
+    for (auto it = m_timeline.begin(); it != m_timeline.end();) {
+        if (it->second.kind == EventKind::Flush && it->second.key == key)
+            it = m_timeline.erase(it);
+        else
+            ++it;
+    }
+}
+
 void CSimulation::Flush(Instance& inst)
 {
     for (uint32_t index : std::vector<uint32_t>(inst.cachedOn))
@@ -537,7 +555,7 @@ DNSServiceErrorType CSimulation::Reconfirm(DNSServiceFlags flags, uint32_t inter
 
     if (rrtype != kDNSServiceType_TXT)
         return kDNSServiceErr_NoError;
-    for (const Instance& inst : m_instances) {
+    for (Instance& inst : m_instances) {
         if (inst.flushOnReconfirm && !inst.cachedOn.empty() &&
             SameName(FullServiceName(inst.key.name, inst.key.type, inst.key.domain), fullname)) {
             // The instance no longer answers the daemon's check: its records are flushed.
@@ -545,6 +563,7 @@ DNSServiceErrorType CSimulation::Reconfirm(DNSServiceFlags flags, uint32_t inter
             flush.kind = EventKind::Flush;
             flush.key = inst.key;
             m_timeline.emplace(Now() + m_flushDelayMs, flush);
+            inst.checked = true;
             m_clockCv.notify_all();
         }
     }
@@ -721,6 +740,15 @@ bool CSimulation::RemoveInstance(const InstanceKey& key, uint32_t interfaceIndex
     if (interfaceIndex != 0)
         event.interfaces = {interfaceIndex};
     return ApplyNow(event);
+}
+
+int CSimulation::Seen(const InstanceKey& key)
+{
+    Lock lock(m_mutex);
+    EnsureLoaded();
+    Advance();
+    const Instance* inst = FindInstance(key);
+    return inst ? (inst->seenOn.empty() ? 0 : 1) : -1;
 }
 
 bool CSimulation::SetTxt(const InstanceKey& key, const std::string& rdata)

@@ -35,6 +35,8 @@ public:
     bool AddInstance(const InstanceKey& key, uint32_t interfaceIndex, const std::string& host,
         uint16_t port, const AddressAnswer* address);
     bool RemoveInstance(const InstanceKey& key, uint32_t interfaceIndex);
+    // 1 when browses see the instance now (on any interface), 0 when not, -1 for no instance.
+    int Seen(const InstanceKey& key);
     bool SetTxt(const InstanceKey& key, const std::string& rdata);
     void InjectError(const ErrorInjection& injection);
     std::vector<ZanviDnssdReconfirm> Reconfirms();
@@ -73,6 +75,7 @@ private:
     Timeline::iterator FindGoodbye(const InstanceKey& key, uint32_t index);
     void CancelGoodbye(const InstanceKey& key, uint32_t index);
     void Goodbye(Instance& inst, uint32_t index);
+    void CancelFlush(const InstanceKey& key);
     void Flush(Instance& inst);
     void ChangeTxt(Instance& inst, const std::string& rdata);
     void Deliver(_DNSServiceRef_t& op, const Reply& reply);

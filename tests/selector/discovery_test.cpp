@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <string>
@@ -42,7 +43,7 @@ std::vector<std::string> Pending()
 std::vector<std::string> Waiting()
 {
     std::lock_guard<CMutex> lock(g_TablesLock);
-    return Table(g_WaitingNames, static_cast<uint32_t>(g_WaitingCount));
+    return std::vector<std::string>(g_Waiting.begin(), g_Waiting.end());
 }
 
 std::vector<int> LinksOf(const VciLinks& links)
@@ -127,7 +128,7 @@ protected:
     }
     static bool WaitAnswered()
     {
-        return WaitFor([] { return g_QueryActive.load() == 0; });
+        return WaitFor([] { return !QueryActive(); });
     }
     static bool WaitListed(uint32_t count)
     {
@@ -171,7 +172,7 @@ TEST_F(DiscoveryTest, InstanceOnTwoInterfacesIsListedAtOnceAndGetsItsLinksFromIt
     EXPECT_EQ(g_ShownCount, 1u);
     EXPECT_STREQ(g_ShownNames[0], "DEMO-01");
     EXPECT_EQ(LinksOf(g_ShownLinks[0]), (std::vector<int>{0, 0, 0}));
-    EXPECT_EQ(g_QueryActive.load(), 1);
+    EXPECT_TRUE(QueryActive());
     EXPECT_TRUE(Pending().empty());
 
     ASSERT_TRUE(WaitAnswered());
@@ -248,7 +249,7 @@ TEST_F(DiscoveryTest, AnsweredInstanceIsAskedForAgainEveryElevenTicks)
         do {
             Tick();
             ++ticks;
-        } while (g_QueryActive.load() == 0 && ticks < 30);
+        } while (!QueryActive() && ticks < 30);
         if (round > 0) {
             EXPECT_EQ(ticks, 11);
         }
@@ -292,6 +293,153 @@ TEST_F(DiscoveryTest, InstancesBeyondTheTwentiethWaitForAFreeSlotInArrivalOrder)
     EXPECT_EQ(g_ShownCount, 20u);
 }
 
+// Removals and announcements that cross, on a network whose silent VCIs are flushed 4 s
+// after the selector's reconfirm (the daemon's check takes that long): once the network is
+// quiet and every listed name has been asked for again, the rows are the announced VCIs.
+TEST_F(DiscoveryTest, CrossingRemovalsAndAnnouncementsLoseNoVci)
+{
+    const std::string kNetwork =
+        "flush-delay 4000\n"
+        "instance SILENT-1 _zeb_vci._tcp\n  txt \"usb=true\"\n  flush-on-reconfirm\n";
+    auto add = [&](const std::string& name) {
+        ASSERT_EQ(m_add(name.c_str(), kType, "local.", 1, nullptr, 0, nullptr), 0) << name;
+    };
+    auto remove = [&](const std::string& name) {
+        ASSERT_EQ(m_remove(name.c_str(), kType, "local.", 0), 0) << name;
+    };
+    auto numbered = [](int from, int to, int digits) {
+        std::vector<std::string> names;
+        for (int i = from; i <= to; ++i) {
+            std::string number = std::to_string(i);
+            names.push_back("VCI-" + std::string(digits - number.size(), '0') + number);
+        }
+        return names;
+    };
+    auto instances = [&](const std::vector<std::string>& names, const char* attributes) {
+        std::string text;
+        for (const std::string& name : names)
+            text += "instance " + name + " _zeb_vci._tcp\n" + attributes;
+        return text;
+    };
+    auto plus = [](std::vector<std::string> names, std::vector<std::string> more) {
+        names.insert(names.end(), more.begin(), more.end());
+        return names;
+    };
+    std::vector<std::string> twenty = numbered(1, 20, 2);
+    std::vector<std::string> nineteenLeft = twenty;
+    nineteenLeft.erase(nineteenLeft.begin() + 4);  // VCI-05 leaves last
+
+    struct Case {
+        const char* what;
+        std::string network;
+        std::function<void()> steps;
+        std::vector<std::string> announced;
+    };
+    const Case cases[] = {
+        {"flushed after its check, then announced again",
+         kNetwork + "instance DEMO-02 _zeb_vci._tcp\n",
+         [&] {
+             ASSERT_TRUE(WaitListed(2));
+             QueryAll();
+             ASSERT_TRUE(WaitFor([] { return Listed() == std::vector<std::string>{"DEMO-02"}; },
+                                 8000));
+             add("SILENT-1");
+             ASSERT_TRUE(WaitListed(2));
+         },
+         {"DEMO-02", "SILENT-1"}},
+        {"withdrawn and announced again within the goodbye delay while its check runs",
+         kNetwork + "instance DEMO-02 _zeb_vci._tcp\n",
+         [&] {
+             ASSERT_TRUE(WaitListed(2));
+             QueryAll();
+             remove("SILENT-1");
+             Sleep(300);
+             add("SILENT-1");
+         },
+         {"SILENT-1", "DEMO-02"}},
+        {"removed and announced again while it waits for its TXT question",
+         kNetwork + "instance A.B _zeb_vci._tcp\n",  // nobody answers A.B's TXT question
+         [&] {
+             ASSERT_TRUE(WaitListed(2));
+             Tick();
+             ASSERT_TRUE(WaitAnswered());  // SILENT-1's check begins
+             Tick();                       // A.B's unanswered question holds the queue
+             remove("SILENT-1");
+             ASSERT_TRUE(WaitListed(1));
+             add("SILENT-1");
+             ASSERT_TRUE(WaitListed(2));
+             EXPECT_EQ(Pending(), std::vector<std::string>{"SILENT-1"});
+         },
+         {"SILENT-1", "A.B"}},
+        {"removed while it waits beyond the twentieth, announced again",
+         kNetwork + instances(twenty, "  hidden\n"),
+         [&] {
+             ASSERT_TRUE(WaitListed(1));
+             Tick();
+             ASSERT_TRUE(WaitAnswered());  // SILENT-1's check begins
+             for (int i = 0; i < 19; ++i) add(twenty[i]);
+             ASSERT_TRUE(WaitListed(20));
+             remove("SILENT-1");
+             ASSERT_TRUE(WaitListed(19));
+             add(twenty[19]);
+             add("SILENT-1");
+             ASSERT_TRUE(WaitFor([] { return Waiting() == std::vector<std::string>{"SILENT-1"}; }));
+             remove("SILENT-1");
+             ASSERT_TRUE(WaitFor([] { return Waiting().empty(); }));
+             add("SILENT-1");
+             ASSERT_TRUE(WaitFor([] { return Waiting().size() == 1; }));
+             remove("VCI-05");
+         },
+         plus(nineteenLeft, {"SILENT-1"})},
+        {"more waiting at once than a fixed list of a hundred holds",
+         instances(numbered(1, 130, 3), ""),
+         [&] {
+             ASSERT_TRUE(WaitFor([] { return Listed().size() + Waiting().size() == 130; }));
+             for (const std::string& name : numbered(1, 115, 3)) remove(name);
+         },
+         numbered(116, 130, 3)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ResetDiscoveryState(kType);
+        ASSERT_TRUE(LoadDnssd());
+        Load(c.network);
+        StartBrowse();
+        c.steps();
+        if (HasFatalFailure()) return;
+        // Quiet from here: every announced name is asked for again (a name with a dot is never
+        // answered, so never reconfirmed), then the 4 s checks run out.
+        const int mark = m_reconfirmCount();
+        auto askedAgain = [&] {
+            for (const std::string& name : c.announced) {
+                bool asked = name.find('.') != std::string::npos;
+                for (int i = mark; i < m_reconfirmCount() && !asked; ++i) {
+                    ZanviDnssdReconfirm r = {};
+                    asked = m_getReconfirm(i, &r) == 0 &&
+                            std::string(r.fullname).rfind(name + ".", 0) == 0;
+                }
+                if (!asked) return false;
+            }
+            return true;
+        };
+        EXPECT_TRUE(WaitFor([&] { Tick(); Sleep(100); return askedAgain(); }, 30000));
+        for (DWORD start = GetTickCount(); GetTickCount() - start < 4500;) {
+            Tick();
+            Sleep(100);
+        }
+        std::vector<std::string> listed = Listed();
+        std::vector<std::string> announced = c.announced;
+        std::sort(listed.begin(), listed.end());
+        std::sort(announced.begin(), announced.end());
+        EXPECT_EQ(listed, announced);
+        EXPECT_TRUE(Waiting().empty());
+        StopDiscovery();
+        ReleaseDnssd();
+        ASSERT_EQ(g_hDnssd, nullptr);
+        ASSERT_TRUE(WaitFor([&] { return m_openReferences() == 0; }));
+    }
+}
+
 TEST_F(DiscoveryTest, BrowseFailuresStopAllDiscovery)
 {
     struct Case {
@@ -324,13 +472,13 @@ TEST_F(DiscoveryTest, BrowseFailureAlsoEndsTheQueryThread)
     StartBrowse();
     ASSERT_TRUE(WaitListed(1));
     Tick();
-    ASSERT_EQ(g_QueryActive.load(), 1);
+    ASSERT_TRUE(QueryActive());
     ASSERT_TRUE(WaitFor([&] { return m_openReferences() == 2; }));
 
     ASSERT_EQ(m_inject("browse", "process-error", -65537, 1), 0);
     EXPECT_TRUE(WaitFor([] { return g_StopThreads.load() == 1; }));
     EXPECT_TRUE(WaitFor([&] { return m_openReferences() == 0; }));
-    EXPECT_EQ(g_QueryActive.load(), 1) << "the query was never answered";
+    EXPECT_TRUE(QueryActive()) << "the query was never answered";
 }
 
 TEST_F(DiscoveryTest, UnansweredTxtQueryIsEndedAfterEightTicksAndAskedAgainInTheNextPass)
@@ -344,17 +492,17 @@ TEST_F(DiscoveryTest, UnansweredTxtQueryIsEndedAfterEightTicksAndAskedAgainInThe
     ASSERT_TRUE(WaitFor([&] { return m_openReferences() == 2; }));
     for (int waited = 1; waited < kTxtQueryTicks; ++waited) {
         Tick();
-        ASSERT_EQ(g_QueryActive.load(), 1) << waited;
+        ASSERT_TRUE(QueryActive()) << waited;
     }
     Tick();
-    EXPECT_EQ(g_QueryActive.load(), 0);
+    EXPECT_FALSE(QueryActive());
     EXPECT_EQ(g_QueryRef.load(), nullptr);
     // Its thread ends and deallocates the reference; the browse's stays.
     EXPECT_TRUE(WaitFor([&] { return m_openReferences() == 1; }));
 
     // The re-queueing keeps its cadence: the name is asked again 11 ticks after the first time.
     int ticks = 1 + kTxtQueryTicks;
-    while (g_QueryActive.load() == 0 && ticks < 40) {
+    while (!QueryActive() && ticks < 40) {
         Tick();
         ++ticks;
     }
@@ -417,10 +565,10 @@ TEST_F(DiscoveryTest, AfterAStopALaterQueryEndsWithoutAReply)
     StopDiscovery();
     ASSERT_TRUE(WaitFor([&] { return m_openReferences() == 0; }));
     Tick();
-    EXPECT_EQ(g_QueryActive.load(), 1);
+    EXPECT_TRUE(QueryActive());
     ASSERT_TRUE(WaitFor([&] { return m_openReferences() == 0; }));
     Sleep(400);
-    EXPECT_EQ(g_QueryActive.load(), 1);
+    EXPECT_TRUE(QueryActive());
     EXPECT_EQ(ListedLinks("DEMO-01"), (std::vector<int>{0, 0, 0}));
 }
 
@@ -492,7 +640,7 @@ TEST_F(TxtReplyTest, OnlyAReplyOfTheCurrentQueryEndsIt)
         DNSServiceRef from;
         DNSServiceErrorType error;
         int usb;
-        int active;  // g_QueryActive afterwards
+        int active;  // the query still active afterwards
     };
     const Case cases[] = {
         // A late reply of a query that was ended meanwhile: its data counts, the newer
@@ -504,11 +652,10 @@ TEST_F(TxtReplyTest, OnlyAReplyOfTheCurrentQueryEndsIt)
     };
     for (const Case& c : cases) {
         g_VciLinks[0] = VciLinks{0, 0, 0};
-        g_QueryActive = 1;
         g_QueryRef = currentRef;
         QueryTxtReply(c.from, 0, 1, c.error, c.fullName, kDNSServiceType_TXT, kDNSServiceClass_IN,
                       static_cast<uint16_t>(data.size()), data.data(), 120, nullptr);
-        EXPECT_EQ(g_QueryActive.load(), c.active) << c.fullName;
+        EXPECT_EQ(QueryActive(), c.active != 0) << c.fullName;
         EXPECT_EQ(g_QueryRef.load(), c.active ? currentRef : nullptr) << c.fullName;
         EXPECT_EQ(g_VciLinks[0].usb, c.usb) << c.fullName;
         EXPECT_EQ(g_VciCount, 2u);

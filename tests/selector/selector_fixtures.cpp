@@ -157,19 +157,17 @@ void ResetDiscoveryState(const char* serviceType)
 {
     std::lock_guard<CMutex> lock(g_TablesLock);
     g_StopThreads = 0;
-    g_QueryActive = 0;
     g_QueryRef = nullptr;
     g_BrowseRef = nullptr;
     g_IdleTicks = 0;
     g_VciCount = 0;
     g_ShownCount = 0;
     g_PendingCount = 0;
-    g_WaitingCount = 0;
+    g_Waiting.clear();
     std::memset(g_VciNames, 0, sizeof(g_VciNames));
     std::memset(g_VciLinks, 0, sizeof(g_VciLinks));
     std::memset(g_ShownNames, 0, sizeof(g_ShownNames));
     std::memset(g_ShownLinks, 0, sizeof(g_ShownLinks));
     std::memset(g_PendingNames, 0, sizeof(g_PendingNames));
-    std::memset(g_WaitingNames, 0, sizeof(g_WaitingNames));
     CopyCut(g_szServiceType, serviceType);
 }

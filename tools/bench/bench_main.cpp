@@ -3,6 +3,7 @@
 // CPU time and turns the samples into the table, the CSV file and the chart.
 //
 //     bench selector <folder> <VCIs listed> <repetitions>
+//     bench churn <folder> <instances> <seconds>      (by hand, not part of make bench)
 //     bench wakeups <VCIs listed> <seconds>
 //     bench resolve <folder> <usb|wifi|eth> <repetitions>
 //     bench resolver-init <folder> <plugin|bare> <repetitions>
@@ -37,8 +38,8 @@ std::string Narrow(const wchar_t* text)
 
 int Usage()
 {
-    std::fputs("usage: bench selector|wakeups|resolve|resolver-init|update-init|update|update-free|\n"
-               "             resolver-responsiveness ...\n"
+    std::fputs("usage: bench selector|churn|wakeups|resolve|resolver-init|update-init|update|\n"
+               "             update-free|resolver-responsiveness ...\n"
                "       (see tools/bench/bench_main.cpp)\n",
                stderr);
     return 2;
@@ -56,6 +57,7 @@ int wmain(int argc, wchar_t** argv)
     if (argc < 5) return Usage();
     const std::wstring folder = argv[2];
     if (command == L"selector" && argc == 5) return RunSelectorBench(folder, number(3), number(4));
+    if (command == L"churn" && argc == 5) return RunSelectorChurn(folder, number(3), number(4));
     if (command == L"resolve" && argc == 5) return RunResolve(folder, Narrow(argv[3]), number(4));
     if (command == L"resolver-init" && argc == 5) return RunResolverInit(folder, Narrow(argv[3]), number(4));
     if (command == L"update-init" && argc == 5) return RunUpdateInit(folder, Narrow(argv[3]), number(4));

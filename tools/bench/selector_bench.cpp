@@ -7,11 +7,14 @@
 #include <cstdio>
 #include <numeric>
 #include <random>
+#include <set>
+#include <string>
 #include <vector>
 
 #include "remote_tree.h"
 #include "samples.h"
 #include "steering_pipe_client.h"
+#include "window_probe.h"
 
 namespace {
 
@@ -31,6 +34,8 @@ const double kTickMs = 250;
 const int kRequeueTicks = 10;
 // After the measured VCI's links are shown, its removal is shown within this time.
 const double kRemovalShownMs = 1500;
+// Rows the selector lists at most.
+const size_t MAX_VCIS_SHOWN = 20;
 
 // The VCIs listed before the measured one, and the measured one, hidden until announced. A
 // withdrawn VCI's removal reaches the browse at once, so that removal counts from the call.
@@ -161,6 +166,10 @@ int RunSelectorBench(const std::wstring& folder, int vcis, int repetitions)
     if (!pipe.WaitConnected(5000)) return Fail("selector: the dnssd stand-in did not connect");
     TreeWatch tree(GetDlgItem(hDialog, kTreeId));
     if (!tree.Ready()) return Fail("selector: cannot read the tree");
+    // The window's answers: the worst WM_NULL round trip from the announcement until the row
+    // is gone (three rebuilds of the tree), and over the quiet wait before it.
+    CWindowProbe probe(hDialog);
+    if (!probe.Running()) return Fail("selector: cannot probe the window");
 
     const int others = (vcis - 1) * kItemsPerVci;
     // The VCIs listed before are shown with their links first: one TXT query each, two ticks apart.
@@ -190,6 +199,7 @@ int RunSelectorBench(const std::wstring& folder, int vcis, int repetitions)
             double now = NowMs();
             if (at > now) Sleep(static_cast<DWORD>(at - now));
         }
+        double quiet = probe.TakeWorst();
         if (pipe.Send(add) != "0") return Fail("selector: the announcement was refused");
         double announced = NowMs();
         double row = tree.WaitFor(announced, others + 1, 0, 10000);
@@ -207,9 +217,179 @@ int RunSelectorBench(const std::wstring& folder, int vcis, int repetitions)
         double removed = NowMs();
         double gone = tree.WaitFor(removed, others, -1, 10000);
         if (gone < 0) return Fail("selector: the removed VCI's row stayed");
-        if (i >= 0) PrintSample(("selector.gone" + suffix).c_str(), gone);
+        double rebuilds = probe.TakeWorst();
+        if (i >= 0) {
+            PrintSample(("selector.gone" + suffix).c_str(), gone);
+            PrintSample(("selector.wmnull" + suffix).c_str(), rebuilds);
+            PrintSample(("selector.wmnull" + suffix + ".bare").c_str(), quiet);
+        }
     }
     // The stand-in's pipe thread ends before the selector releases the library.
     pipe.Close();
     return 0;
 }
+
+namespace {
+
+// The churn's network: every instance hidden until announced through the pipe; one in four
+// goes silent at the selector's first reconfirm, one in ten has a dot in its name, which no
+// TXT answer ever matches (its question stays unanswered).
+std::string ChurnName(int i)
+{
+    char name[24];
+    std::snprintf(name, sizeof(name), i % 10 == 3 ? "CH-%03d.X" : "CH-%03d", i);
+    return name;
+}
+
+std::string ChurnScenario(int instances)
+{
+    std::string text;
+    for (int i = 0; i < instances; ++i)
+        text += "instance " + ChurnName(i) + " _zeb_vci._tcp local.\n  interfaces 2\n" +
+                "  txt \"usb=true\" \"wifi=true\"\n  hidden\n" +
+                (i % 4 == 1 ? "  flush-on-reconfirm\n" : "");
+    return text;
+}
+
+std::set<std::string> RootTexts(HWND hTree, const RemoteItemReader& reader)
+{
+    std::set<std::string> names;
+    for (HTREEITEM h = TreeView_GetRoot(hTree); h; h = TreeView_GetNextSibling(hTree, h)) {
+        std::string name;
+        for (wchar_t c : reader.Text(h)) name += static_cast<char>(c < 128 ? c : '?');
+        names.insert(name);
+    }
+    return names;
+}
+
+}  // namespace
+
+int RunSelectorChurn(const std::wstring& folder, int instances, int seconds)
+{
+    if (instances < 1 || instances > 999 || seconds < 1) return Fail("churn: 1 to 999 instances, 1 s or more");
+    const std::wstring scenario = folder + L"\\churn_dnssd_scenario.txt";
+    if (!WriteText(scenario, ChurnScenario(instances))) return Fail("churn: cannot write the scenario");
+    CSteeringPipe pipe;
+    if (!pipe.Created()) return Fail("churn: cannot create the steering pipe");
+    SelectorProcess selector(folder, scenario, pipe);
+    HWND hDialog = selector.WaitForDialog();
+    if (!hDialog) return Fail("churn: no dialog");
+    if (!pipe.WaitConnected(5000)) return Fail("churn: the dnssd stand-in did not connect");
+    HWND hTree = GetDlgItem(hDialog, kTreeId);
+    RemoteItemReader reader(hTree);
+    if (!reader.Ready()) return Fail("churn: cannot read the tree");
+    CWindowProbe probe(hDialog);
+    if (!probe.Running()) return Fail("churn: cannot probe the window");
+
+    auto command = [](const char* verb, int i) {
+        return std::string(verb) + " " + ChurnName(i) + " _zeb_vci._tcp local. " +
+               (verb[0] == 'a' ? "2" : "0");
+    };
+    std::minstd_rand random(27);
+    std::uniform_int_distribution<int> pick(0, instances - 1), gap(10, 90), within(0, 900),
+        percent(0, 99);
+    std::vector<bool> announced(instances, false);
+    std::vector<double> readdAt(instances, -1);  // withdrawn, announced again before its goodbye
+    int events = 0, crossings = 0, repeats = 0;
+    // Per phase (0 churn, 1 quiet): the worst round trip and the probe windows with a stall.
+    int phase = 0, over50[2] = {0, 0}, over100[2] = {0, 0};
+    double worst[2] = {0, 0};
+    auto takeProbe = [&] {
+        double w = probe.TakeWorst();
+        worst[phase] = std::max(worst[phase], w);
+        if (w > 50) ++over50[phase];
+        if (w > 100) ++over100[phase];
+    };
+    const double end = NowMs() + seconds * 1000.0;
+    while (NowMs() < end) {
+        for (int i = 0; i < instances; ++i) {
+            if (readdAt[i] < 0 || readdAt[i] > NowMs()) continue;
+            if (pipe.Send(command("add", i)) != "0") return Fail("churn: an announcement was refused");
+            readdAt[i] = -1;
+            announced[i] = true;
+            ++events;
+        }
+        int i = pick(random);
+        // In the last quarter the network thins out to at most 15 VCIs, so that all of them
+        // must be listed at the end.
+        const int told = static_cast<int>(std::count(announced.begin(), announced.end(), true));
+        if (end - NowMs() < seconds * 250.0 && told > 15)
+            while (!announced[i]) i = pick(random);
+        if (readdAt[i] < 0 && announced[i] && percent(random) < 10) {
+            // Announced again while announced: a VCI that was flushed after a check is back.
+            if (pipe.Send(command("add", i)) != "0") return Fail("churn: an announcement was refused");
+            ++events;
+            ++repeats;
+        } else if (readdAt[i] < 0) {
+            bool add = !announced[i];
+            if (pipe.Send(command(add ? "add" : "remove", i)) != "0") return Fail("churn: a change was refused");
+            announced[i] = add;
+            ++events;
+            // One withdrawal in five is taken back within the goodbye delay.
+            if (!add && percent(random) < 20) {
+                readdAt[i] = NowMs() + within(random);
+                ++crossings;
+            }
+        }
+        Sleep(static_cast<DWORD>(gap(random)));
+        takeProbe();  // a window of one gap each: counts the stalls, not the round trips
+    }
+    for (int i = 0; i < instances; ++i) {
+        if (readdAt[i] < 0) continue;
+        if (pipe.Send(command("add", i)) != "0") return Fail("churn: an announcement was refused");
+        announced[i] = true;
+    }
+
+    // Quiet: the goodbyes take effect (1 s), every listed name is asked for again (at most 20
+    // names, two ticks each, an unanswered one eight, and the re-query's ten), and the rows
+    // are drawn. Then the rows must be the instances that browses see, or 20 of them.
+    takeProbe();
+    phase = 1;
+    const double quietFrom = NowMs();
+    std::set<std::string> seen;
+    int silenced = 0, told = 0;
+    for (int i = 0; i < instances; ++i) {
+        told += announced[i] ? 1 : 0;
+    }
+    auto readSeen = [&] {
+        seen.clear();
+        silenced = 0;
+        for (int i = 0; i < instances; ++i) {
+            std::string answer = pipe.Send("seen " + ChurnName(i) + " _zeb_vci._tcp local. 0");
+            if (answer == "1") seen.insert(ChurnName(i));
+            else if (announced[i]) ++silenced;
+        }
+    };
+    std::set<std::string> rows;
+    bool settled = false;
+    while (!settled && NowMs() - quietFrom < 120000) {
+        Sleep(1000);
+        takeProbe();
+        if (NowMs() - quietFrom < 45000) continue;
+        readSeen();
+        rows = RootTexts(hTree, reader);
+        bool allSeen = true;
+        for (const std::string& row : rows) allSeen = allSeen && seen.count(row) > 0;
+        settled = allSeen && rows.size() == std::min<size_t>(seen.size(), MAX_VCIS_SHOWN);
+    }
+    takeProbe();
+    std::printf("churn: %d instances, %d s, %d changes (%d withdrawals taken back within the goodbye delay, "
+                "%d announcements of announced VCIs)\n",
+                instances, seconds, events, crossings, repeats);
+    std::printf("churn: announced at the end %d, of which seen by browses %zu (%d silent VCIs flushed after a check)\n",
+                told, seen.size(), silenced);
+    std::printf("churn: rows %zu, %s after %.0f s of quiet\n", rows.size(),
+                settled ? "equal to the announced set (or 20 of it)" : "NOT equal to the announced set",
+                (NowMs() - quietFrom) / 1000);
+    for (const std::string& name : seen)
+        if (!rows.count(name) && seen.size() <= MAX_VCIS_SHOWN) std::printf("churn: missing %s\n", name.c_str());
+    for (const std::string& row : rows)
+        if (!seen.count(row)) std::printf("churn: extra %s\n", row.c_str());
+    std::printf("churn: worst WM_NULL round trip while churning %.1f ms (%d stalls over 50 ms, %d over 100 ms "
+                "in %.0f s); while quiet %.1f ms (%d over 50 ms, %d over 100 ms in %.0f s)\n",
+                worst[0], over50[0], over100[0], seconds * 1.0, worst[1], over50[1], over100[1],
+                (NowMs() - quietFrom) / 1000);
+    pipe.Close();
+    return settled && over100[0] + over100[1] == 0 ? 0 : 1;
+}
+

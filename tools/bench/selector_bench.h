@@ -10,3 +10,10 @@
 // folder holds ZanviSelector.exe and dnssd.dll. Prints selector.row.<vcis>,
 // selector.links.<vcis> and selector.gone.<vcis> samples, one of each per repetition.
 int RunSelectorBench(const std::wstring& folder, int vcis, int repetitions);
+
+// The churn run: instances VCIs announced and withdrawn at random through the pipe for seconds
+// (silent ones and unanswered TXT questions among them, withdrawals taken back within the
+// goodbye delay), the window probed with WM_NULL throughout; then, once quiet, the rows must be
+// the VCIs that browses see (20 of them when there are more). Prints its figures; 0 when the
+// rows match and no round trip took over 100 ms.
+int RunSelectorChurn(const std::wstring& folder, int instances, int seconds);

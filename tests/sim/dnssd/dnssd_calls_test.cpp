@@ -270,6 +270,29 @@ TEST_F(DnssdTest, ReconfirmIsRecordedAndCanFlushTheInstance)
     EXPECT_EQ(-1, Dnssd().GetReconfirm(2, &r));
 }
 
+TEST_F(DnssdTest, SilentInstanceThatAnnouncesItselfAfterItsCheckIsBack)
+{
+    Load("flush-delay 300\n"
+         "instance BACK _zeb_vci._tcp local.\n  interfaces 2\n  flush-on-reconfirm\n");
+    CAnswers answers;
+    CRef browse;
+    ASSERT_EQ(0, Dnssd().Browse(&browse, 0, 0, "_zeb_vci._tcp", nullptr, CAnswers::OnBrowse,
+                     &answers));
+    ASSERT_TRUE(answers.PumpUntil(browse.Get(), 1));
+    const char rdata[] = "\x08" "eth=true";
+    // Announced again while its check runs, and checked once more later: never flushed.
+    for (int check = 0; check < 2; ++check) {
+        ASSERT_EQ(0, Dnssd().ReconfirmRecord(kDNSServiceFlagsAdd, 2, "BACK._zeb_vci._tcp.local",
+                         16, 1, 9, rdata));
+        if (check == 0) {
+            ASSERT_EQ(0, Dnssd().AddInstance("BACK", "_zeb_vci._tcp", "local.", 2, nullptr, 0,
+                             nullptr));
+        }
+        EXPECT_FALSE(answers.PumpUntil(browse.Get(), 2, 600)) << check;
+    }
+    EXPECT_EQ((std::vector<std::string>{"+BACK@2"}), BrowseEvents(answers));
+}
+
 TEST_F(DnssdTest, WithdrawnInstanceSaysGoodbyeToBrowsesOnlyAndStaysCached)
 {
     Load("goodbye-delay 300\n"

@@ -264,12 +264,16 @@ TEST_F(DnssdTest, AnotherProcessSteersTheNetworkThroughThePipeNamedInTheEnvironm
             const char* command;
             const char* reply;
         } cases[] = {
+            {"seen V _zeb_vci._tcp local. 0", "0"},
             {"add V _zeb_vci._tcp local. 3", "0"},
             {"add V _zeb_vci._tcp local. 0", "-1"},  // an announcement names its interface
             {"add V _zeb_vci._tcp local.", "-1"},
+            {"seen V _zeb_vci._tcp local. 0", "1"},
+            {"seen NONE _zeb_vci._tcp local. 0", "-1"},
             {"remove NONE _zeb_vci._tcp local. 0", "-1"},
             {"rename V _zeb_vci._tcp local. 3", "-1"},
             {"remove V _zeb_vci._tcp local. 0", "0"},
+            {"seen V _zeb_vci._tcp local. 0", "0"},  // its goodbye took effect at once
         };
         for (const Case& c : cases)
             EXPECT_EQ(c.reply, pipe.Send(c.command)) << c.command;
