@@ -369,7 +369,14 @@ void CSimulation::QueueEndOfQuestion(_DNSServiceRef_t& op, bool answered)
     // A multicast question that nobody answers gets no reply at all. A question asked with
     // a time limit is stopped when it runs out, answered or not.
     if (op.flags & kDNSServiceFlagsTimeout) {
+        // As the real client library delivers it: flagged Add, on no interface, and an
+        // address lookup's with an all-zero IPv4 address.
         Reply timeout = Unanswered(op, kDNSServiceErr_Timeout);
+        timeout.flags = kDNSServiceFlagsAdd;
+        if (op.call == Call::GetAddrInfo) {
+            timeout.hasAddress = true;
+            timeout.address.sin_family = AF_INET;
+        }
         timeout.last = true;
         Queue(op, timeout, Now() + m_queryTimeoutMs);
     }
