@@ -83,6 +83,7 @@ TEST_F(DnssdTest, TxtQueryDeliversRawRdataOncePerInterface)
         ASSERT_TRUE(answers.PumpUntil(ref.Get(), c.answers));
         for (const Answer& a : answers.Get()) {
             EXPECT_TRUE(a.flags & kDNSServiceFlagsAdd);
+            EXPECT_TRUE(a.flags & kDNSServiceFlagAnsweredFromCache);
             EXPECT_EQ(0, a.error);
             EXPECT_EQ(16, a.rrtype);
             EXPECT_EQ(1, a.rrclass);
@@ -211,9 +212,10 @@ TEST_F(DnssdTest, AddressAnswersCanComeLaterFlaggedOrWithoutAnAddress)
     EXPECT_FALSE(Dnssd().WaitReadable(ref.Get(), 0));
     ASSERT_TRUE(answers.PumpUntil(ref.Get(), 2));
     std::vector<Answer> got = answers.Get();
-    EXPECT_EQ(kDNSServiceFlagsAdd | kDNSServiceFlagsMoreComing, got[0].flags);
+    // Both come from the cache: the instance was there before the question.
+    EXPECT_EQ(kDNSServiceFlagsAdd | kDNSServiceFlagsMoreComing | kDNSServiceFlagAnsweredFromCache, got[0].flags);
     EXPECT_EQ("10.0.0.1", got[0].address);
-    EXPECT_EQ(kDNSServiceFlagsAdd, got[1].flags);
+    EXPECT_EQ(kDNSServiceFlagsAdd | kDNSServiceFlagAnsweredFromCache, got[1].flags);
     EXPECT_FALSE(got[1].hasAddress);
     EXPECT_EQ(0, got[1].error);
 }
