@@ -102,6 +102,8 @@ if [ "$REAL" = 1 ]; then
     echo "-- The real pair: a PC and a VCI namespace joined by a veth pair, a DNS-SD daemon in each"
     PAIR_DIR="$(mktemp -d /tmp/zanvi_demo_real.XXXXXX)"
     trap 'pair_down; rm -rf "$PAIR_DIR"' EXIT
+    # Interrupted, it still ends its processes and removes the namespaces (the EXIT trap).
+    trap 'exit 130' INT TERM
     pair_up "zdm$$" "$PAIR_DIR" || { echo "FAILED: the network pair could not be set up" >&2; exit 1; }
     IN_PC=(ip netns exec "$PAIR_NS_PC")
     echo "   PC $PAIR_NS_PC: $PAIR_IF_PC $PAIR_ADDR_PC (a Remote NDIS adapter by its name); VCI $PAIR_NS_VCI: $PAIR_ADDR_VCI"
