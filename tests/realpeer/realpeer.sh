@@ -73,6 +73,9 @@ fi
 pair_start_server "$SPOOL"
 
 mkdir -p "$(dirname "$PREFIX")"
+# A wineserver of this prefix left by a run that was killed outright would still live in that
+# run's namespace, and every Wine process would join it there: it is ended first.
+pair_in_pc "${WINE_ENV[@]}" $WINESERVER_CMD -k >/dev/null 2>&1
 WINE_STARTED=1
 if [ ! -f "$PREFIX/system.reg" ]; then
     say "creating the suite's Wine prefix at $PREFIX"
