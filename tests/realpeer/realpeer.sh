@@ -42,6 +42,8 @@ case "$TARGET" in
 esac
 WINESERVER_CMD="${ZANVI_REALPEER_WINESERVER:-/usr/lib/wine/wineserver}"
 PREFIX="$ROOT/build/realpeer/$TARGET/wineprefix"
+# The test program's own bound, below ctest's (300 s): the script then still cleans up.
+RUN_LIMIT_S=240
 for f in "$DNSSD_DLL" "$TEST_EXE"; do [ -e "$f" ] || die "missing $f"; done
 why="$(pair_unavailable)"
 [ -z "$why" ] || skip "$why"
@@ -94,8 +96,11 @@ pair_in_pc "${WINE_ENV[@]}" \
     ZANVI_REALPEER_DNSSD="$(winpath "$DNSSD_DLL")" \
     ZANVI_REALPEER_VCI_ADDRESS="$PAIR_ADDR_VCI" \
     ZANVI_REALPEER_USB_ADAPTER="$PAIR_IF_PC" \
-    $WINE_CMD "$TEST_EXE" "${GTEST_ARGS[@]}" </dev/null
+    timeout -k 10 "$RUN_LIMIT_S" $WINE_CMD "$TEST_EXE" "${GTEST_ARGS[@]}" </dev/null &
+# Waited for in the background, so that an interruption is handled at once (the EXIT trap).
+wait $!
 rc=$?
+[ $rc = 124 ] && echo "[realpeer] the test program did not end within $RUN_LIMIT_S s" >&2
 if [ $rc != 0 ]; then
     for f in "$RUN"/mdnsd_*.log "$PAIR_PEERS"/*.log; do [ -f "$f" ] && { echo "--- $f"; tail -n 20 "$f"; }; done
 fi
