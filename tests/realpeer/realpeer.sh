@@ -56,6 +56,7 @@ WINE_ENV=(env WINEPREFIX="$PREFIX" WINEARCH="$WINEARCH" WINEDEBUG=-all
 cleanup() {
     local rc=$?
     trap - EXIT INT TERM
+    [ -n "${TEST_PID:-}" ] && kill "$TEST_PID" 2>/dev/null
     # The prefix's own wineserver ends the Wine processes of this run, then the pair goes.
     [ "${WINE_STARTED:-0}" = 1 ] && pair_in_pc "${WINE_ENV[@]}" $WINESERVER_CMD -k >/dev/null 2>&1
     pair_down
@@ -91,15 +92,18 @@ pair_in_pc "${WINE_ENV[@]}" $WINE_CMD wineboot >/dev/null 2>&1 </dev/null
 say "$TARGET: PC $PAIR_NS_PC ($PAIR_IF_PC $PAIR_ADDR_PC), VCI $PAIR_NS_VCI ($PAIR_IF_VCI $PAIR_ADDR_VCI), set up in $(( $(date +%s%3N) - started_ms )) ms"
 
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
-pair_in_pc "${WINE_ENV[@]}" \
+# Started directly (not through a function) so that $! is the bound's own process.
+ip netns exec "$PAIR_NS_PC" "${WINE_ENV[@]}" \
     ZANVI_REALPEER_SPOOL="$(winpath "$SPOOL")" \
     ZANVI_REALPEER_DNSSD="$(winpath "$DNSSD_DLL")" \
     ZANVI_REALPEER_VCI_ADDRESS="$PAIR_ADDR_VCI" \
     ZANVI_REALPEER_USB_ADAPTER="$PAIR_IF_PC" \
     timeout -k 10 "$RUN_LIMIT_S" $WINE_CMD "$TEST_EXE" "${GTEST_ARGS[@]}" </dev/null &
+TEST_PID=$!
 # Waited for in the background, so that an interruption is handled at once (the EXIT trap).
-wait $!
+wait "$TEST_PID"
 rc=$?
+TEST_PID=""
 [ $rc = 124 ] && echo "[realpeer] the test program did not end within $RUN_LIMIT_S s" >&2
 if [ $rc != 0 ]; then
     for f in "$RUN"/mdnsd_*.log "$PAIR_PEERS"/*.log; do [ -f "$f" ] && { echo "--- $f"; tail -n 20 "$f"; }; done
