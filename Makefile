@@ -35,8 +35,9 @@ test: build
 	bash scripts/check_deliverables.sh
 	bash scripts/run_tests.sh
 
+# `make demo REAL=1`: the same session over the real DNS-SD pair (needs root for namespaces).
 demo: build
-	bash scripts/demo.sh
+	REAL=$(REAL) bash scripts/demo.sh
 
 dist: i686
 	bash scripts/dist.sh

@@ -53,7 +53,8 @@ enum {
     kDNSServiceFlagsSuppressUnusable    = 0x8000,
     kDNSServiceFlagsTimeout             = 0x10000,
     kDNSServiceFlagsIncludeP2P          = 0x20000,
-    kDNSServiceFlagsWakeOnResolve       = 0x40000
+    kDNSServiceFlagsWakeOnResolve       = 0x40000,
+    kDNSServiceFlagAnsweredFromCache    = 0x40000000
 };
 
 // Address families asked of DNSServiceGetAddrInfo.

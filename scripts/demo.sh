@@ -4,6 +4,9 @@
 # plug-in, updates the VCI with the update plug-in, and ends with the diagnostic report
 # (zanvi_host doctor). Every step is bounded in time; a step whose program is not built yet is
 # named as such and skipped. Exits non-zero when a step fails.
+# REAL=1 plays the same session over the real DNS-SD pair (scripts/real_pair.sh): the demo's VCIs
+# announced by the responder's daemon in a namespace of their own, the PC's Wine in another with
+# the real dnssd.dll, the resolver plug-in itself and zanvi_host's own adapter survey.
 set -uo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 if [ -z "${DISPLAY:-}" ]; then
@@ -11,9 +14,13 @@ if [ -z "${DISPLAY:-}" ]; then
 fi
 
 STAGE="$ROOT/build/demo"
-# A prefix of the demo's own, so that its host files and registry entries never meet the tests'.
-export ZANVI_WINEPREFIX="$STAGE/wineprefix"
+REAL="${REAL:-0}"
+# A prefix of the demo's own, so that its host files and registry entries never meet the tests';
+# over the real pair another one, whose wineserver lives in the PC's namespace.
+if [ "$REAL" = 1 ]; then export ZANVI_WINEPREFIX="$STAGE/wineprefix-real"; else export ZANVI_WINEPREFIX="$STAGE/wineprefix"; fi
 . "$ROOT/scripts/wine_env.sh"
+# Every Wine process of the demo starts through this (empty on the simulated network).
+IN_PC=()
 BIN="$ROOT/build/x86_64/bin"
 SIM="$ROOT/build/x86_64/sim"
 TESTS="$ROOT/build/x86_64/tests"
@@ -34,9 +41,16 @@ fail() {
     note "FAILED: $1"
 }
 # A Windows program of the stage, bounded in time; its output goes through unchanged.
-run_wine() { timeout -k 5 "$STEP_TIMEOUT" "$WINE" "$@"; }
+run_wine() { timeout -k 5 "$STEP_TIMEOUT" "${IN_PC[@]}" "$WINE" "$@"; }
 
-echo "== Zanvi demo: VCI selection, resolution and update on the simulated network"
+if [ "$REAL" = 1 ]; then
+    . "$ROOT/scripts/real_pair.sh"
+    why="$(pair_unavailable)"
+    [ -z "$why" ] || { echo "FAILED: the real DNS-SD pair cannot run here: $why" >&2; exit 1; }
+    echo "== Zanvi demo: VCI selection, resolution and update over the real DNS-SD pair"
+else
+    echo "== Zanvi demo: VCI selection, resolution and update on the simulated network"
+fi
 for f in ZanviSelector.exe ZanviResolver.dll zeb_fw_update.dll zanvi_host.exe; do
     if [ -f "$BIN/$f" ]; then echo "built:         $f"; else echo "NOT BUILT YET: $f"; fi
 done
@@ -63,26 +77,59 @@ done
 # Under Wine no adapter of the PC leads to a VCI, so the resolver runs as its test build behind a
 # ZanviResolver.dll that hands it the demo network's adapters (tests/e2e/resolver_shim), and
 # zanvi_host as its demo build, whose doctor surveys the same adapters.
-if [ -f "$BIN/ZanviResolver.dll" ] && [ -f "$RESOLVER_SHIM" ] && [ -f "$TESTS/ZanviResolverSeams.dll" ]; then
+# Over the real pair the PC has a Remote NDIS adapter of its own: the plug-in and the host as built.
+if [ "$REAL" = 1 ]; then
+    [ -f "$BIN/ZanviResolver.dll" ] && cp "$BIN/ZanviResolver.dll" "$STAGE/"
+    [ -f "$BIN/zanvi_host.exe" ] && cp "$BIN/zanvi_host.exe" "$STAGE/"
+    cp "$ROOT/build/mdns/x86_64/dnssd.dll" "$STAGE/" || fail "the real dnssd.dll is missing (scripts/build_mdns.sh)"
+elif [ -f "$BIN/ZanviResolver.dll" ] && [ -f "$RESOLVER_SHIM" ] && [ -f "$TESTS/ZanviResolverSeams.dll" ]; then
     cp "$RESOLVER_SHIM" "$TESTS/ZanviResolverSeams.dll" "$STAGE/"
 fi
-[ -f "$BIN/zanvi_host.exe" ] && [ -f "$DEMO_HOST" ] && cp "$DEMO_HOST" "$STAGE/"
-for f in dnssd.dll drx_runtime.dll VciManager.exe; do
+[ "$REAL" != 1 ] && [ -f "$BIN/zanvi_host.exe" ] && [ -f "$DEMO_HOST" ] && cp "$DEMO_HOST" "$STAGE/"
+stand_ins=(drx_runtime.dll VciManager.exe)
+[ "$REAL" = 1 ] || stand_ins+=(dnssd.dll)
+for f in "${stand_ins[@]}"; do
     if [ -f "$SIM/$f" ]; then cp "$SIM/$f" "$STAGE/"; else fail "stand-in $f is missing from build/x86_64/sim"; fi
 done
 # Each stand-in reads its scenario from beside its library.
 cp "$ROOT/demo/dnssd_scenario.txt" "$STAGE/dnssd_scenario.txt"
 cp "$ROOT/demo/drx_runtime.scenario" "$STAGE/drx_runtime.scenario"
-ls "$STAGE" | grep -v '^wineprefix$' | sed 's/^/   /'
+ls "$STAGE" | grep -v '^wineprefix' | sed 's/^/   /'
 echo "   DNS-SD scenario: DEMO-01 (USB, Wi-Fi), DEMO-02 (Ethernet), DEMO-03 (Wi-Fi, Ethernet)"
+
+if [ "$REAL" = 1 ]; then
+    echo
+    echo "-- The real pair: a PC and a VCI namespace joined by a veth pair, a DNS-SD daemon in each"
+    PAIR_DIR="$(mktemp -d /tmp/zanvi_demo_real.XXXXXX)"
+    trap 'pair_down; rm -rf "$PAIR_DIR"' EXIT
+    # Interrupted, it still ends its processes and removes the namespaces (the EXIT trap).
+    trap 'exit 130' INT TERM
+    pair_up "zdm$$" "$PAIR_DIR" || { echo "FAILED: the network pair could not be set up" >&2; exit 1; }
+    IN_PC=(ip netns exec "$PAIR_NS_PC")
+    echo "   PC $PAIR_NS_PC: $PAIR_IF_PC $PAIR_ADDR_PC (a Remote NDIS adapter by its name); VCI $PAIR_NS_VCI: $PAIR_ADDR_VCI"
+    # The demo's VCIs, as the scenario file lists them, announced by the VCI's own daemon.
+    for type_port in _zeb_vci._tcp:58713 _wyn_vci._tcp:6800; do
+        type="${type_port%:*}" port="${type_port#*:}"
+        pair_announce DEMO-01 "$type" "$port" usb=true wifi=true eth=false &&
+            pair_announce DEMO-02 "$type" "$port" usb=false wifi=false eth=true &&
+            pair_announce DEMO-03 "$type" "$port" usb=false wifi=true eth=true ||
+            { echo "FAILED: announcing the demo's VCIs under $type" >&2; exit 1; }
+    done
+    echo "   announced with dns-sd -R: DEMO-01, DEMO-02, DEMO-03 under _zeb_vci._tcp and _wyn_vci._tcp"
+    note "real pair: $PAIR_IF_PC on the PC, VCIs at $PAIR_ADDR_VCI announced by the responder's daemon"
+fi
 
 echo
 echo "-- Preparing the demo's Wine prefix (hosts installed, runtime registered)"
-bash "$ROOT/scripts/wine_prefix.sh" >/dev/null || { echo "FAILED: Wine prefix" >&2; exit 1; }
-"$WINESERVER" -p
-trap '"$WINESERVER" -k 2>/dev/null || true' EXIT
+"${IN_PC[@]}" bash "$ROOT/scripts/wine_prefix.sh" >/dev/null || { echo "FAILED: Wine prefix" >&2; exit 1; }
+"${IN_PC[@]}" "$WINESERVER" -p
+if [ "$REAL" = 1 ]; then
+    trap '"${IN_PC[@]}" "$WINESERVER" -k 2>/dev/null; pair_down; rm -rf "$PAIR_DIR"' EXIT
+else
+    trap '"$WINESERVER" -k 2>/dev/null || true' EXIT
+fi
 # The prefix's own background processes start here, detached from this script's output.
-"$WINE" wineboot >/dev/null 2>&1 </dev/null
+"${IN_PC[@]}" "$WINE" wineboot >/dev/null 2>&1 </dev/null
 
 windows_dir="$WINEPREFIX/drive_c/windows"
 program_data="$WINEPREFIX/drive_c/ProgramData"
@@ -106,7 +153,7 @@ echo "   TaviManager -> VciManager.exe"
 run_selector() {
     local title="Zanvi Selector - Corvex" place=""
     echo "-- Selector: started for the Corvex host; the user picks DEMO-01 on USB and presses Save"
-    (cd "$STAGE" && exec timeout -k 5 "$STEP_TIMEOUT" "$WINE" "$STAGE/ZanviSelector.exe" </dev/null >/dev/null 2>&1) &
+    (cd "$STAGE" && exec timeout -k 5 "$STEP_TIMEOUT" "${IN_PC[@]}" "$WINE" "$STAGE/ZanviSelector.exe" </dev/null >/dev/null 2>&1) &
     local selector=$!
     # The pick comes once the tree is complete (DEMO-03's Ethernet link is listed last): a redraw
     # after it would clear the check mark in the screenshot.
@@ -177,7 +224,11 @@ fi
 echo
 if ready_for resolver ZanviResolver.dll; then
     echo "-- Host: zanvi_host resolve (the saved selection, without its srv[...] wrapping)"
-    echo "   (the resolver's test build, with the demo's adapters: 2 Remote NDIS, 3 Wi-Fi, 4 Ethernet)"
+    if [ "$REAL" = 1 ]; then
+        echo "   (the resolver plug-in itself; its USB adapter is $PAIR_IF_PC)"
+    else
+        echo "   (the resolver's test build, with the demo's adapters: 2 Remote NDIS, 3 Wi-Fi, 4 Ethernet)"
+    fi
     resolve_out="$(run_wine "$STAGE/zanvi_host.exe" resolve --source ini --timeout 90 2>&1 </dev/null)"
     resolve_rc=$?
     sed 's/\r$//; s/^/   /' <<<"$resolve_out"

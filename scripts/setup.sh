@@ -8,8 +8,10 @@ say() { printf '[setup] %s\n' "$*"; }
 die() { printf '[setup] ERROR: %s\n' "$*" >&2; exit 1; }
 
 # fonts-dejavu-core: the text of make bench's chart (ImageMagick comes without a font here).
+# gcc, make: the DNS-SD responder's POSIX daemon; iproute2: the real-peer tests' namespaces.
 PACKAGES=(mingw-w64 g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 cmake ninja-build
-          wine64 xvfb xauth libboost-dev googletest dpkg-dev xdotool imagemagick fonts-dejavu-core)
+          wine64 xvfb xauth libboost-dev googletest dpkg-dev xdotool imagemagick fonts-dejavu-core
+          gcc make iproute2)
 
 missing=()
 for p in "${PACKAGES[@]}"; do
@@ -49,5 +51,6 @@ else
 fi
 
 "$ROOT/scripts/build_boost_thread.sh"
+"$ROOT/scripts/build_mdns.sh"
 "$ROOT/scripts/wine_prefix.sh"
 say "done"

@@ -353,12 +353,16 @@ void CSimulation::QueueFirstAnswers(_DNSServiceRef_t& op)
         op.failed = true;
         return;
     }
+    // What a question finds at its start comes from the cache, and a TXT query's or address
+    // lookup's answers say so, as the real daemon's do.
+    const DNSServiceFlags cacheFlag =
+        (op.call == Call::Query || op.call == Call::GetAddrInfo) ? kDNSServiceFlagAnsweredFromCache : 0;
     bool answered = false;
     for (const Instance& inst : m_instances) {
         if (!Matches(inst, op))
             continue;
         for (uint32_t index : AnsweringInterfaces(inst, op))
-            answered = QueueAnswers(op, inst, index, due) || answered;
+            answered = QueueAnswers(op, inst, index, due, cacheFlag) || answered;
     }
     if (op.call == Call::Query || op.call == Call::GetAddrInfo)
         QueueEndOfQuestion(op, answered);
@@ -369,7 +373,14 @@ void CSimulation::QueueEndOfQuestion(_DNSServiceRef_t& op, bool answered)
     // A multicast question that nobody answers gets no reply at all. A question asked with
     // a time limit is stopped when it runs out, answered or not.
     if (op.flags & kDNSServiceFlagsTimeout) {
+        // As the real client library delivers it: flagged Add, on no interface, and an
+        // address lookup's with an all-zero IPv4 address.
         Reply timeout = Unanswered(op, kDNSServiceErr_Timeout);
+        timeout.flags = kDNSServiceFlagsAdd;
+        if (op.call == Call::GetAddrInfo) {
+            timeout.hasAddress = true;
+            timeout.address.sin_family = AF_INET;
+        }
         timeout.last = true;
         Queue(op, timeout, Now() + m_queryTimeoutMs);
     }
@@ -385,13 +396,14 @@ void CSimulation::QueueEndOfQuestion(_DNSServiceRef_t& op, bool answered)
 }
 
 bool CSimulation::QueueAnswers(_DNSServiceRef_t& op, const Instance& inst, uint32_t index,
-    uint64_t due)
+    uint64_t due, DNSServiceFlags cacheFlag)
 {
     if (op.failed || !op.Wants(index))
         return false;
     if (op.call != Call::GetAddrInfo) {
         Reply reply;
         BuildAnswer(op, inst, index, reply);
+        reply.flags |= cacheFlag;
         Queue(op, reply, due);
         return true;
     }
@@ -401,7 +413,7 @@ bool CSimulation::QueueAnswers(_DNSServiceRef_t& op, const Instance& inst, uint3
         if ((a.onInterface != 0 && a.onInterface != index) || (a.hasAddress && !ipv4Wanted))
             continue;
         Reply answer;
-        answer.flags = kDNSServiceFlagsAdd | (a.moreComing ? kDNSServiceFlagsMoreComing : 0);
+        answer.flags = kDNSServiceFlagsAdd | (a.moreComing ? kDNSServiceFlagsMoreComing : 0) | cacheFlag;
         answer.interfaceIndex = index;
         answer.name = op.name;
         answer.ttl = kAddressTtl;

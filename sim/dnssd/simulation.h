@@ -67,7 +67,8 @@ private:
     void QueueFirstAnswers(_DNSServiceRef_t& op);
     void QueueEndOfQuestion(_DNSServiceRef_t& op, bool answered);
     bool QueueAnswers(_DNSServiceRef_t& op, const Instance& inst, uint32_t index,
-        uint64_t due);
+        uint64_t due,
+        DNSServiceFlags cacheFlag = 0);
     void QueueRemoval(_DNSServiceRef_t& op, const Instance& inst, uint32_t index);
     void Queue(_DNSServiceRef_t& op, const Reply& reply, uint64_t due);
     void Announce(Instance& inst, uint32_t index);

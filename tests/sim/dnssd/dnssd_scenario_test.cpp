@@ -172,9 +172,12 @@ TEST_F(DnssdTest, TimelineAndSteeringChangeTheNetworkWhileItRuns)
         BrowseEvents(browse));
 
     std::vector<std::string> txt;
-    for (const Answer& a : query.Get())
+    for (const Answer& a : query.Get()) {
+        // Asked before the announcement: its answers come from the network, not the cache.
+        EXPECT_EQ(0u, a.flags & kDNSServiceFlagAnsweredFromCache);
         txt.push_back(std::string(a.flags & kDNSServiceFlagsAdd ? "+" : "-") +
                       std::to_string(a.interfaceIndex) + a.data.substr(1));
+    }
     EXPECT_EQ((std::vector<std::string>{"+4usb=false", "+8usb=false", "-4usb=false",
                   "+4usb=true", "-8usb=false", "+8usb=true"}),
         txt);
