@@ -4,19 +4,34 @@
 # plug-in, updates the VCI with the update plug-in, and ends with the diagnostic report
 # (zanvi_host doctor). Every step is bounded in time; a step whose program is not built yet is
 # named as such and skipped. Exits non-zero when a step fails.
+#   demo.sh [x86_64|i686]   (i686: the shipping build under 32-bit Wine in its root, make demo32)
 set -uo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 if [ -z "${DISPLAY:-}" ]; then
     exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
 fi
 
-STAGE="$ROOT/build/demo"
-# A prefix of the demo's own, so that its host files and registry entries never meet the tests'.
-export ZANVI_WINEPREFIX="$STAGE/wineprefix"
-. "$ROOT/scripts/wine_env.sh"
-BIN="$ROOT/build/x86_64/bin"
-SIM="$ROOT/build/x86_64/sim"
-TESTS="$ROOT/build/x86_64/tests"
+TARGET="${1:-x86_64}"
+case "$TARGET" in
+    x86_64)
+        STAGE="$ROOT/build/demo"
+        # A prefix of the demo's own, so that its host files and registry entries never meet
+        # the tests'.
+        export ZANVI_WINEPREFIX="$STAGE/wineprefix"
+        . "$ROOT/scripts/wine_env.sh"
+        prepare_prefix() { bash "$ROOT/scripts/wine_prefix.sh" >/dev/null; } ;;
+    i686)
+        STAGE="$ROOT/build/demo32"
+        . "$ROOT/scripts/wine32_prefix.sh"
+        export WINEPREFIX="$STAGE/wineprefix"
+        # Each run starts from the template, as a freshly installed PC.
+        prepare_prefix() { wine32_fresh_prefix "$STAGE/wineprefix"; } ;;
+    *) echo "usage: $0 [x86_64|i686]" >&2; exit 2 ;;
+esac
+BIN="$ROOT/build/$TARGET/bin"
+SIM="$ROOT/build/$TARGET/sim"
+TESTS="$ROOT/build/$TARGET/tests"
+SHOWN="${STAGE#"$ROOT/"}"  # the stage as the messages name it
 RESOLVER_SHIM="$TESTS/e2e_resolver/ZanviResolver.dll"
 DEMO_HOST="$TESTS/demo_host/zanvi_host.exe"
 SCRIPTED_USER="$SIM/scripted_user.exe"
@@ -36,7 +51,7 @@ fail() {
 # A Windows program of the stage, bounded in time; its output goes through unchanged.
 run_wine() { timeout -k 5 "$STEP_TIMEOUT" "$WINE" "$@"; }
 
-echo "== Zanvi demo: VCI selection, resolution and update on the simulated network"
+echo "== Zanvi demo ($TARGET build): VCI selection, resolution and update on the simulated network"
 for f in ZanviSelector.exe ZanviResolver.dll zeb_fw_update.dll zanvi_host.exe; do
     if [ -f "$BIN/$f" ]; then echo "built:         $f"; else echo "NOT BUILT YET: $f"; fi
 done
@@ -54,7 +69,7 @@ ready_for() {  # ready_for <step> <file>
 }
 
 echo
-echo "-- Staging the x86_64 deliverables and both stand-ins in build/demo/"
+echo "-- Staging the $TARGET deliverables and both stand-ins in $SHOWN/"
 mkdir -p "$STAGE"
 find "$STAGE" -mindepth 1 -maxdepth 1 ! -name wineprefix -exec rm -rf {} +
 for f in ZanviSelector.exe zeb_fw_update.dll zanvi_host.exe; do
@@ -68,7 +83,7 @@ if [ -f "$BIN/ZanviResolver.dll" ] && [ -f "$RESOLVER_SHIM" ] && [ -f "$TESTS/Za
 fi
 [ -f "$BIN/zanvi_host.exe" ] && [ -f "$DEMO_HOST" ] && cp "$DEMO_HOST" "$STAGE/"
 for f in dnssd.dll drx_runtime.dll VciManager.exe; do
-    if [ -f "$SIM/$f" ]; then cp "$SIM/$f" "$STAGE/"; else fail "stand-in $f is missing from build/x86_64/sim"; fi
+    if [ -f "$SIM/$f" ]; then cp "$SIM/$f" "$STAGE/"; else fail "stand-in $f is missing from build/$TARGET/sim"; fi
 done
 # Each stand-in reads its scenario from beside its library.
 cp "$ROOT/demo/dnssd_scenario.txt" "$STAGE/dnssd_scenario.txt"
@@ -78,7 +93,7 @@ echo "   DNS-SD scenario: DEMO-01 (USB, Wi-Fi), DEMO-02 (Ethernet), DEMO-03 (Wi-
 
 echo
 echo "-- Preparing the demo's Wine prefix (hosts installed, runtime registered)"
-bash "$ROOT/scripts/wine_prefix.sh" >/dev/null || { echo "FAILED: Wine prefix" >&2; exit 1; }
+prepare_prefix || { echo "FAILED: Wine prefix" >&2; exit 1; }
 "$WINESERVER" -p
 trap '"$WINESERVER" -k 2>/dev/null || true' EXIT
 # The prefix's own background processes start here, detached from this script's output.
@@ -121,7 +136,7 @@ run_selector() {
     read -r x y w h <<<"$(sed -n 's/\r$//; s/^rect: //p' <<<"$place")"
     sleep 0.5  # let the dialog paint the check mark
     if [ -n "$h" ] && import -window root -crop "${w}x${h}+${x}+${y}" +repage "$STAGE/selector.png" 2>/dev/null; then
-        echo "   screenshot of the dialog before Save: build/demo/selector.png"
+        echo "   screenshot of the dialog before Save: $SHOWN/selector.png"
     else
         fail "no screenshot of the selector"
     fi
@@ -134,7 +149,7 @@ run_selector() {
         fail "the selector did not end after Save"
         kill "$selector" 2>/dev/null
     else
-        note "selector: DEMO-01 on USB saved; screenshot build/demo/selector.png"
+        note "selector: DEMO-01 on USB saved; screenshot $SHOWN/selector.png"
     fi
 }
 
@@ -147,7 +162,7 @@ if ! have ZanviSelector.exe; then
     echo "   instead the demo wrote HXSystem.ini [Zanvi] Device=$FALLBACK_CHOICE itself"
     note "selector: NOT BUILT YET; choice written by the demo, not by the selector"
 elif [ ! -f "$SCRIPTED_USER" ]; then
-    echo "-- Selector: NOT BUILT YET (the scripted user, build/x86_64/sim/scripted_user.exe)"
+    echo "-- Selector: NOT BUILT YET (the scripted user, build/$TARGET/sim/scripted_user.exe)"
     note "selector: built, scripted user NOT BUILT YET"
 else
     run_selector
@@ -197,7 +212,7 @@ if ready_for update zeb_fw_update.dll; then
     run_wine "$STAGE/zanvi_host.exe" update Zanvi FWUpdate --timeout 60 </dev/null 2>&1 | sed 's/\r$//; s/^/   /'
     update_rc=${PIPESTATUS[0]}
     if [ "$update_rc" -eq 0 ]; then
-        note "update: zvci 1.3.0.3 installed on the VCI (US_Ready); log build/demo/zeb_fw_update.dll.log"
+        note "update: zvci 1.3.0.3 installed on the VCI (US_Ready); log $SHOWN/zeb_fw_update.dll.log"
     else
         fail "zanvi_host update (exit $update_rc)"
     fi
@@ -209,12 +224,12 @@ if ! have zanvi_host.exe; then
     echo "-- doctor: NOT BUILT YET (zanvi_host.exe)"
     note "doctor: NOT BUILT YET"
 else
-    echo "-- Host: zanvi_host doctor (saved as build/demo/doctor_report.txt)"
+    echo "-- Host: zanvi_host doctor (saved as $SHOWN/doctor_report.txt)"
     run_wine "$STAGE/zanvi_host.exe" doctor --out "$(winpath "$STAGE/doctor_report.txt")" </dev/null 2>&1 |
         sed 's/\r$//; s/^/   /'
     doctor_rc=${PIPESTATUS[0]}
     if [ "$doctor_rc" -eq 0 ]; then
-        note "doctor: a saved selection resolves and the runtime loads; report build/demo/doctor_report.txt"
+        note "doctor: a saved selection resolves and the runtime loads; report $SHOWN/doctor_report.txt"
     else
         fail "zanvi_host doctor (exit $doctor_rc)"
     fi
