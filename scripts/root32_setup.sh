@@ -76,6 +76,14 @@ build_prefix_template() {
     # Windows not managed by an X window manager (under Xvfb there is none; see wine_prefix.sh).
     "${run[@]}" "$ROOT32_WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f \
         >/dev/null 2>&1 </dev/null || die "reg add failed"
+    # A program that crashes ends at once (Wine's one line on its output says where): Wine's
+    # debugger, which it starts for an unhandled exception unless the debugger command is
+    # empty, waits on an emulated process until the test's timeout.
+    local view
+    for view in 64 32; do
+        "${run[@]}" "$ROOT32_WINE" reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' \
+            /v Debugger /d '' /f /reg:$view >/dev/null 2>&1 </dev/null || die "reg add failed"
+    done
     "${run[@]}" "$ROOT32_WINESERVER" -w
     [ -f "$partial/system.reg" ] && grep -q '^"Managed"="N"' "$partial/user.reg" || die "prefix incomplete"
     [ -d "$partial/drive_c/windows/syswow64" ] || die "prefix has no 32-bit half"
