@@ -19,13 +19,15 @@ case "$TARGET" in
         # the tests'.
         export ZANVI_WINEPREFIX="$STAGE/wineprefix"
         . "$ROOT/scripts/wine_env.sh"
-        prepare_prefix() { bash "$ROOT/scripts/wine_prefix.sh" >/dev/null; } ;;
+        prepare_prefix() { bash "$ROOT/scripts/wine_prefix.sh" >/dev/null; }
+        REG_VIEW=64 ;;
     i686)
         STAGE="$ROOT/build/demo32"
         . "$ROOT/scripts/wine32_prefix.sh"
         export WINEPREFIX="$STAGE/wineprefix"
         # Each run starts from the template, as a freshly installed PC.
-        prepare_prefix() { wine32_fresh_prefix "$STAGE/wineprefix"; } ;;
+        prepare_prefix() { wine32_fresh_prefix "$STAGE/wineprefix"; }
+        REG_VIEW=32 ;;
     *) echo "usage: $0 [x86_64|i686]" >&2; exit 2 ;;
 esac
 BIN="$ROOT/build/$TARGET/bin"
@@ -106,8 +108,10 @@ printf '' >"$windows_dir/HXSystem.ini"
 compat_dir="$program_data/Quellar/DRX-VCI/Zanvi/app-compatibility"
 mkdir -p "$compat_dir"
 cp "$ROOT/demo/zvci_app_compatibility.config" "$compat_dir/"
+# The runtime's installer registers it in the registry view of the plug-in's build (a 32-bit
+# plug-in reads the 32-bit view).
 if ! run_wine reg add 'HKLM\SOFTWARE\Quellar\DRX-VCI\Zanvi\RT Support' /v FunctionLibrary \
-        /d "$(winpath "$STAGE/drx_runtime.dll")" /f >/dev/null 2>&1; then
+        /d "$(winpath "$STAGE/drx_runtime.dll")" /f /reg:$REG_VIEW >/dev/null 2>&1; then
     fail "registering the VCI runtime stand-in"
 fi
 if ! run_wine reg add 'HKLM\Software\QUELLAR\DRX-VCI\Zanvi' /v TaviManager \
