@@ -11,5 +11,16 @@ fi
 [ -f "$ROOT32/.zanvi-root32" ] && [ -f "$WINEPREFIX32_TEMPLATE/system.reg" ] ||
     { echo "[test32] ERROR: the 32-bit root is not set up (scripts/root32_setup.sh)" >&2; exit 1; }
 
+# A program that ctest ended at its timeout leaves its prefix and wineserver: ended here.
+leftovers() {
+    local prefix
+    for prefix in "$ROOT/build/i686/wineprefixes"/*/; do
+        [ -d "$prefix" ] || continue
+        WINEPREFIX="${prefix%/}" "$ROOT/scripts/wineserver32.sh" -k >/dev/null 2>&1
+        rm -rf "$prefix"
+    done
+}
+trap leftovers EXIT
+
 cd "$ROOT/build/i686"
 ctest --output-on-failure -j "${ZANVI_TEST32_JOBS:-2}" "$@"
