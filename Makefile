@@ -1,15 +1,21 @@
 # The two commands for a newcomer: `make demo` and `make test`. Both do their own set-up.
+# `make test` runs the suite on both builds: x86_64 under 64-bit Wine, i686 (the shipping build)
+# under 32-bit Wine inside a root of its own (setup32); `make demo32` plays the demo with i686.
 # `make dist` builds the shipping set of the 32-bit deliverables in build/dist/; `make bench`
 # measures latencies and idle CPU on the stand-ins against the design's floors (build/bench/).
 TARGETS := i686 x86_64
 BUILD_TYPE ?= Release
 
-.PHONY: all setup build test demo dist bench clean $(TARGETS) $(addprefix build-,$(TARGETS))
+.PHONY: all setup setup32 build test demo demo32 dist bench clean $(TARGETS) $(addprefix build-,$(TARGETS))
 
 all: build
 
 setup:
 	bash scripts/setup.sh
+
+# The 32-bit Wine root and its prefix template, built once under build/.
+setup32: setup
+	bash scripts/root32_setup.sh
 
 build: setup
 	@for t in $(TARGETS); do $(MAKE) --no-print-directory build-$$t || exit 1; done
@@ -31,13 +37,20 @@ $(addprefix build-,$(TARGETS)): build-%:
 	    -DCMAKE_TOOLCHAIN_FILE=cmake/toolchain-$*.cmake >/dev/null; fi
 	@cmake --build build/$*
 
-test: build
+# Both suites run; either one failing fails the target.
+test: build setup32
 	bash scripts/check_deliverables.sh
-	bash scripts/run_tests.sh
+	@rc=0; \
+	 echo "[test] x86_64 build under 64-bit Wine"; bash scripts/run_tests.sh || rc=1; \
+	 echo "[test] i686 build under 32-bit Wine"; bash scripts/run_tests32.sh || rc=1; \
+	 exit $$rc
 
 # `make demo REAL=1`: the same session over the real DNS-SD pair (needs root for namespaces).
 demo: build
 	REAL=$(REAL) bash scripts/demo.sh
+
+demo32: build setup32
+	bash scripts/demo.sh i686
 
 dist: i686
 	bash scripts/dist.sh

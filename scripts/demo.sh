@@ -7,23 +7,42 @@
 # REAL=1 plays the same session over the real DNS-SD pair (scripts/real_pair.sh): the demo's VCIs
 # announced by the responder's daemon in a namespace of their own, the PC's Wine in another with
 # the real dnssd.dll, the resolver plug-in itself and zanvi_host's own adapter survey.
+#   demo.sh [x86_64|i686]   (i686: the shipping build under 32-bit Wine in its root, make demo32)
 set -uo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 if [ -z "${DISPLAY:-}" ]; then
     exec xvfb-run -a -s "-screen 0 1280x1024x24" bash "$0" "$@"
 fi
 
-STAGE="$ROOT/build/demo"
 REAL="${REAL:-0}"
-# A prefix of the demo's own, so that its host files and registry entries never meet the tests';
-# over the real pair another one, whose wineserver lives in the PC's namespace.
-if [ "$REAL" = 1 ]; then export ZANVI_WINEPREFIX="$STAGE/wineprefix-real"; else export ZANVI_WINEPREFIX="$STAGE/wineprefix"; fi
-. "$ROOT/scripts/wine_env.sh"
+TARGET="${1:-x86_64}"
+case "$TARGET" in
+    x86_64)
+        STAGE="$ROOT/build/demo"
+        # A prefix of the demo's own, so that its host files and registry entries never meet
+        # the tests'; over the real pair another one, whose wineserver lives in the PC's
+        # namespace.
+        if [ "$REAL" = 1 ]; then export ZANVI_WINEPREFIX="$STAGE/wineprefix-real"
+        else export ZANVI_WINEPREFIX="$STAGE/wineprefix"; fi
+        . "$ROOT/scripts/wine_env.sh"
+        prepare_prefix() { "${IN_PC[@]}" bash "$ROOT/scripts/wine_prefix.sh" >/dev/null; }
+        REG_VIEW=64 ;;
+    i686)
+        [ "$REAL" = 1 ] && { echo "REAL=1 plays the x86_64 build (make demo REAL=1)" >&2; exit 2; }
+        STAGE="$ROOT/build/demo32"
+        . "$ROOT/scripts/wine32_prefix.sh"
+        export WINEPREFIX="$STAGE/wineprefix"
+        # Each run starts from the template, as a freshly installed PC.
+        prepare_prefix() { wine32_fresh_prefix "$STAGE/wineprefix"; }
+        REG_VIEW=32 ;;
+    *) echo "usage: $0 [x86_64|i686]" >&2; exit 2 ;;
+esac
 # Every Wine process of the demo starts through this (empty on the simulated network).
 IN_PC=()
-BIN="$ROOT/build/x86_64/bin"
-SIM="$ROOT/build/x86_64/sim"
-TESTS="$ROOT/build/x86_64/tests"
+BIN="$ROOT/build/$TARGET/bin"
+SIM="$ROOT/build/$TARGET/sim"
+TESTS="$ROOT/build/$TARGET/tests"
+SHOWN="${STAGE#"$ROOT/"}"  # the stage as the messages name it
 RESOLVER_SHIM="$TESTS/e2e_resolver/ZanviResolver.dll"
 DEMO_HOST="$TESTS/demo_host/zanvi_host.exe"
 SCRIPTED_USER="$SIM/scripted_user.exe"
@@ -49,7 +68,7 @@ if [ "$REAL" = 1 ]; then
     [ -z "$why" ] || { echo "FAILED: the real DNS-SD pair cannot run here: $why" >&2; exit 1; }
     echo "== Zanvi demo: VCI selection, resolution and update over the real DNS-SD pair"
 else
-    echo "== Zanvi demo: VCI selection, resolution and update on the simulated network"
+    echo "== Zanvi demo ($TARGET build): VCI selection, resolution and update on the simulated network"
 fi
 for f in ZanviSelector.exe ZanviResolver.dll zeb_fw_update.dll zanvi_host.exe; do
     if [ -f "$BIN/$f" ]; then echo "built:         $f"; else echo "NOT BUILT YET: $f"; fi
@@ -68,7 +87,7 @@ ready_for() {  # ready_for <step> <file>
 }
 
 echo
-echo "-- Staging the x86_64 deliverables and both stand-ins in build/demo/"
+echo "-- Staging the $TARGET deliverables and both stand-ins in $SHOWN/"
 mkdir -p "$STAGE"
 find "$STAGE" -mindepth 1 -maxdepth 1 ! -name wineprefix -exec rm -rf {} +
 for f in ZanviSelector.exe zeb_fw_update.dll zanvi_host.exe; do
@@ -89,7 +108,7 @@ fi
 stand_ins=(drx_runtime.dll VciManager.exe)
 [ "$REAL" = 1 ] || stand_ins+=(dnssd.dll)
 for f in "${stand_ins[@]}"; do
-    if [ -f "$SIM/$f" ]; then cp "$SIM/$f" "$STAGE/"; else fail "stand-in $f is missing from build/x86_64/sim"; fi
+    if [ -f "$SIM/$f" ]; then cp "$SIM/$f" "$STAGE/"; else fail "stand-in $f is missing from build/$TARGET/sim"; fi
 done
 # Each stand-in reads its scenario from beside its library.
 cp "$ROOT/demo/dnssd_scenario.txt" "$STAGE/dnssd_scenario.txt"
@@ -121,7 +140,7 @@ fi
 
 echo
 echo "-- Preparing the demo's Wine prefix (hosts installed, runtime registered)"
-"${IN_PC[@]}" bash "$ROOT/scripts/wine_prefix.sh" >/dev/null || { echo "FAILED: Wine prefix" >&2; exit 1; }
+prepare_prefix || { echo "FAILED: Wine prefix" >&2; exit 1; }
 "${IN_PC[@]}" "$WINESERVER" -p
 if [ "$REAL" = 1 ]; then
     trap '"${IN_PC[@]}" "$WINESERVER" -k 2>/dev/null; pair_down; rm -rf "$PAIR_DIR"' EXIT
@@ -138,8 +157,10 @@ printf '' >"$windows_dir/HXSystem.ini"
 compat_dir="$program_data/Quellar/DRX-VCI/Zanvi/app-compatibility"
 mkdir -p "$compat_dir"
 cp "$ROOT/demo/zvci_app_compatibility.config" "$compat_dir/"
+# The runtime's installer registers it in the registry view of the plug-in's build (a 32-bit
+# plug-in reads the 32-bit view).
 if ! run_wine reg add 'HKLM\SOFTWARE\Quellar\DRX-VCI\Zanvi\RT Support' /v FunctionLibrary \
-        /d "$(winpath "$STAGE/drx_runtime.dll")" /f >/dev/null 2>&1; then
+        /d "$(winpath "$STAGE/drx_runtime.dll")" /f /reg:$REG_VIEW >/dev/null 2>&1; then
     fail "registering the VCI runtime stand-in"
 fi
 if ! run_wine reg add 'HKLM\Software\QUELLAR\DRX-VCI\Zanvi' /v TaviManager \
@@ -168,7 +189,7 @@ run_selector() {
     read -r x y w h <<<"$(sed -n 's/\r$//; s/^rect: //p' <<<"$place")"
     sleep 0.5  # let the dialog paint the check mark
     if [ -n "$h" ] && import -window root -crop "${w}x${h}+${x}+${y}" +repage "$STAGE/selector.png" 2>/dev/null; then
-        echo "   screenshot of the dialog before Save: build/demo/selector.png"
+        echo "   screenshot of the dialog before Save: $SHOWN/selector.png"
     else
         fail "no screenshot of the selector"
     fi
@@ -181,7 +202,7 @@ run_selector() {
         fail "the selector did not end after Save"
         kill "$selector" 2>/dev/null
     else
-        note "selector: DEMO-01 on USB saved; screenshot build/demo/selector.png"
+        note "selector: DEMO-01 on USB saved; screenshot $SHOWN/selector.png"
     fi
 }
 
@@ -194,7 +215,7 @@ if ! have ZanviSelector.exe; then
     echo "   instead the demo wrote HXSystem.ini [Zanvi] Device=$FALLBACK_CHOICE itself"
     note "selector: NOT BUILT YET; choice written by the demo, not by the selector"
 elif [ ! -f "$SCRIPTED_USER" ]; then
-    echo "-- Selector: NOT BUILT YET (the scripted user, build/x86_64/sim/scripted_user.exe)"
+    echo "-- Selector: NOT BUILT YET (the scripted user, build/$TARGET/sim/scripted_user.exe)"
     note "selector: built, scripted user NOT BUILT YET"
 else
     run_selector
@@ -248,7 +269,7 @@ if ready_for update zeb_fw_update.dll; then
     run_wine "$STAGE/zanvi_host.exe" update Zanvi FWUpdate --timeout 60 </dev/null 2>&1 | sed 's/\r$//; s/^/   /'
     update_rc=${PIPESTATUS[0]}
     if [ "$update_rc" -eq 0 ]; then
-        note "update: zvci 1.3.0.3 installed on the VCI (US_Ready); log build/demo/zeb_fw_update.dll.log"
+        note "update: zvci 1.3.0.3 installed on the VCI (US_Ready); log $SHOWN/zeb_fw_update.dll.log"
     else
         fail "zanvi_host update (exit $update_rc)"
     fi
@@ -260,12 +281,12 @@ if ! have zanvi_host.exe; then
     echo "-- doctor: NOT BUILT YET (zanvi_host.exe)"
     note "doctor: NOT BUILT YET"
 else
-    echo "-- Host: zanvi_host doctor (saved as build/demo/doctor_report.txt)"
+    echo "-- Host: zanvi_host doctor (saved as $SHOWN/doctor_report.txt)"
     run_wine "$STAGE/zanvi_host.exe" doctor --out "$(winpath "$STAGE/doctor_report.txt")" </dev/null 2>&1 |
         sed 's/\r$//; s/^/   /'
     doctor_rc=${PIPESTATUS[0]}
     if [ "$doctor_rc" -eq 0 ]; then
-        note "doctor: a saved selection resolves and the runtime loads; report build/demo/doctor_report.txt"
+        note "doctor: a saved selection resolves and the runtime loads; report $SHOWN/doctor_report.txt"
     else
         fail "zanvi_host doctor (exit $doctor_rc)"
     fi

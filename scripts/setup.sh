@@ -9,9 +9,10 @@ die() { printf '[setup] ERROR: %s\n' "$*" >&2; exit 1; }
 
 # fonts-dejavu-core: the text of make bench's chart (ImageMagick comes without a font here).
 # gcc, make: the DNS-SD responder's POSIX daemon; iproute2: the real-peer tests' namespaces.
+# mmdebstrap: builds the 32-bit Wine root (scripts/root32_setup.sh); nothing 32-bit comes here.
 PACKAGES=(mingw-w64 g++-mingw-w64-i686-win32 g++-mingw-w64-x86-64-win32 cmake ninja-build
           wine64 xvfb xauth libboost-dev googletest dpkg-dev xdotool imagemagick fonts-dejavu-core
-          gcc make iproute2)
+          gcc make iproute2 mmdebstrap)
 
 missing=()
 for p in "${PACKAGES[@]}"; do
@@ -40,11 +41,12 @@ fi
 
 if [ "${#missing[@]}" -gt 0 ] || [ "$need_src" = 1 ]; then
     say "apt-get update"
-    apt-get update -qq || die "apt-get update failed"
+    apt-get update -qq -o DPkg::Lock::Timeout=600 || die "apt-get update failed"
 fi
 if [ "${#missing[@]}" -gt 0 ]; then
     say "installing: ${missing[*]}"
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" \
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends \
+        -o DPkg::Lock::Timeout=600 "${missing[@]}" \
         || die "could not install: ${missing[*]}"
 else
     say "Debian packages present"

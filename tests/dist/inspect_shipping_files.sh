@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Stages the deliverables of both targets as `make dist` does and inspects the files: these
-# machines cannot run 32-bit code, so every check reads the files and runs nothing of them.
+# Stages the deliverables of both targets as `make dist` does and inspects the files: every
+# check reads the files and runs nothing of them (the i686 test pass runs the build itself).
 #   inspect_shipping_files.sh SOURCE_DIR WORK_DIR
 set -uo pipefail
 

@@ -11,6 +11,44 @@ const char* const kOneVci =
     "reply-delay 80\n"
     "instance DEMO-01 _wyn_vci._tcp local.\n  interfaces 3 7\n";
 
+// Browse callbacks, each with the library's calling convention (a lambda converts only to the
+// default one, which differs on i686).
+struct Seen {
+    DWORD thread = 0;
+    static void DNSSD_API OnBrowse(DNSServiceRef, DNSServiceFlags, uint32_t, DNSServiceErrorType,
+                                   const char*, const char*, const char*, void* context)
+    {
+        static_cast<Seen*>(context)->thread = GetCurrentThreadId();
+    }
+};
+
+struct Watch {
+    std::atomic<bool> deallocated{false};
+    std::atomic<int> callbacks{0};
+    std::atomic<int> late{0};
+    static void DNSSD_API OnBrowse(DNSServiceRef, DNSServiceFlags, uint32_t, DNSServiceErrorType,
+                                   const char*, const char*, const char*, void* context)
+    {
+        Watch* w = static_cast<Watch*>(context);
+        ++w->callbacks;
+        if (w->deallocated)
+            ++w->late;
+        Sleep(1);
+    }
+};
+
+// Deallocates its reference from inside the callback.
+struct Deallocating {
+    int calls = 0;
+    static void DNSSD_API OnBrowse(DNSServiceRef ref, DNSServiceFlags, uint32_t,
+                                   DNSServiceErrorType, const char*, const char*, const char*,
+                                   void* context)
+    {
+        ++static_cast<Deallocating*>(context)->calls;
+        Dnssd().RefDeallocate(ref);
+    }
+};
+
 }  // namespace
 
 TEST_F(DnssdTest, SocketIsReadableExactlyWhileRepliesWait)
@@ -32,16 +70,9 @@ TEST_F(DnssdTest, SocketIsReadableExactlyWhileRepliesWait)
 TEST_F(DnssdTest, CallbacksRunOnTheThreadThatProcesses)
 {
     Load("instance V _zeb_vci._tcp local.\n");
-    struct Seen {
-        DWORD thread = 0;
-    } seen;
-    auto onBrowse = [](DNSServiceRef, DNSServiceFlags, uint32_t, DNSServiceErrorType,
-                        const char*, const char*, const char*, void* context) {
-        static_cast<Seen*>(context)->thread = GetCurrentThreadId();
-    };
-    DNSServiceBrowseReply callback = onBrowse;
+    Seen seen;
     CRef ref;
-    ASSERT_EQ(0, Dnssd().Browse(&ref, 0, 0, "_zeb_vci._tcp", "", callback, &seen));
+    ASSERT_EQ(0, Dnssd().Browse(&ref, 0, 0, "_zeb_vci._tcp", "", Seen::OnBrowse, &seen));
     DWORD workerId = 0;
     TestThread worker([&] {
         workerId = GetCurrentThreadId();
@@ -55,22 +86,9 @@ TEST_F(DnssdTest, CallbacksRunOnTheThreadThatProcesses)
 TEST_F(DnssdTest, DeallocateWhileAnotherThreadProcessesEndsDelivery)
 {
     Load("reply-delay 1\ninstance V _zeb_vci._tcp local.\n");
-    struct Watch {
-        std::atomic<bool> deallocated{false};
-        std::atomic<int> callbacks{0};
-        std::atomic<int> late{0};
-    } watch;
-    auto onBrowse = [](DNSServiceRef, DNSServiceFlags, uint32_t, DNSServiceErrorType,
-                        const char*, const char*, const char*, void* context) {
-        Watch* w = static_cast<Watch*>(context);
-        ++w->callbacks;
-        if (w->deallocated)
-            ++w->late;
-        Sleep(1);
-    };
-    DNSServiceBrowseReply callback = onBrowse;
+    Watch watch;
     DNSServiceRef ref = nullptr;
-    ASSERT_EQ(0, Dnssd().Browse(&ref, 0, 0, "_zeb_vci._tcp", nullptr, callback, &watch));
+    ASSERT_EQ(0, Dnssd().Browse(&ref, 0, 0, "_zeb_vci._tcp", nullptr, Watch::OnBrowse, &watch));
     dnssd_sock_t sock = Dnssd().RefSockFD(ref);
     TestThread loop([&] {
         // The event loop of the deliverables: select, then process, until the call fails.
@@ -106,17 +124,10 @@ TEST_F(DnssdTest, DeallocateWhileAnotherThreadProcessesEndsDelivery)
 TEST_F(DnssdTest, DeallocateInsideACallbackStopsTheRestOfTheBatch)
 {
     Load("instance DEMO-01 _wyn_vci._tcp local.\n  interfaces 3 7 9\n");
-    struct State {
-        int calls = 0;
-    } state;
-    auto onBrowse = [](DNSServiceRef ref, DNSServiceFlags, uint32_t, DNSServiceErrorType,
-                        const char*, const char*, const char*, void* context) {
-        ++static_cast<State*>(context)->calls;
-        Dnssd().RefDeallocate(ref);
-    };
-    DNSServiceBrowseReply callback = onBrowse;
+    Deallocating state;
     DNSServiceRef ref = nullptr;
-    ASSERT_EQ(0, Dnssd().Browse(&ref, 0, 0, "_wyn_vci._tcp", nullptr, callback, &state));
+    ASSERT_EQ(0, Dnssd().Browse(&ref, 0, 0, "_wyn_vci._tcp", nullptr, Deallocating::OnBrowse,
+                     &state));
     ASSERT_TRUE(Dnssd().WaitReadable(ref, 2000));
     EXPECT_EQ(kDNSServiceErr_NoError, Dnssd().ProcessResult(ref));
     EXPECT_EQ(1, state.calls);
