@@ -8,14 +8,16 @@
 
 #include "fwupdate.h"
 #include "log_file.h"
+#include "worker_thread.h"
 
 #define FWU_EXPORT extern "C" int32_t __cdecl
 
 namespace {
 
-// Free's bound: the runtime call in progress, or another host call inside the engine, plus
-// the way out. Past it the engine is given up to whoever still uses it.
-const DWORD kFreeWaitMs = 10000;
+// Free's waits, within its stated 10 s with room for the way out: for the runtime call in
+// progress or another host call inside the engine, then for the runtime's shutdown. Past them
+// the engine is left to whoever still uses it, who destroys it when done.
+const DWORD kFreeWaitMs = 9900;
 
 // Guards only the reading and swapping of g_pFWUpdate together with taking a reference: it is
 // never held across a runtime call or a wait.
@@ -41,6 +43,22 @@ public:
 private:
     FWUpdate* m_pEngine;
 };
+
+void ReleaseEngine(void* pEngine, HANDLE /*hStop*/) { FWUpdate::release(static_cast<FWUpdate*>(pEngine)); }
+
+// Destroys an engine that nothing else uses any more (disconnect, runtime shutdown) on a thread
+// of its own, so that a runtime call that does not return keeps only that thread; that thread
+// keeps this library loaded until it has finished.
+void DestroyWithin(FWUpdate* pEngine, DWORD dwMilliseconds)
+{
+    CWorkerThread cleanup(0);
+    if (!cleanup.Start(ReleaseEngine, pEngine)) {
+        FWUpdate::release(pEngine);
+        return;
+    }
+    if (!cleanup.Join(dwMilliseconds))
+        g_LogFile.Write("E:", "zeb_fw_update - Free(): the runtime did not shut down in time; left to finish on its own.");
+}
 
 // Up to size bytes of a host buffer, which need not be terminated; "NULL" for no buffer.
 std::string HostText(const char* text, int32_t size)
@@ -96,7 +114,7 @@ FWU_EXPORT Init()
         EngineCall engine;
         if (!engine) {
             g_LogFile.Write("E:", "Init(): creation of FWUpdate failed.");
-        } else if (FWUpdate::abandonedEngineRuns()) {
+        } else if (FWUpdate::freedEngineRemains()) {
             // Kept like the engine of any failed Init; a later Init starts the runtime afresh.
             g_LogFile.Write("E:", "Init(): an earlier update is still inside the runtime.");
             engine->refuseInitialize();
@@ -114,6 +132,7 @@ FWU_EXPORT Free()
 {
     FWUpdate* pEngine = nullptr;
     try {
+        const ULONGLONG start = GetTickCount64();
         g_LogFile.Write("D:", "zeb_fw_update - Free()");
         {
             std::lock_guard<CMutex> lock(g_engineLock);
@@ -124,12 +143,17 @@ FWU_EXPORT Free()
             g_LogFile.Write("E:", "zeb_fw_update - Free(): FWUpdate class not created.");
             return -1;
         }
+        // Counted as going away until destroyed: Init fails meanwhile.
+        pEngine->beginFree();
+        if (pEngine->stopAndWait(kFreeWaitMs)) {
+            ULONGLONG spent = GetTickCount64() - start;
+            DestroyWithin(pEngine, spent < kFreeWaitMs ? static_cast<DWORD>(kFreeWaitMs - spent) : 0);
+            return 0;
+        }
         // A worker stuck in a runtime call, or another host call inside the engine, still uses
         // the engine and the runtime: the last of them destroys both, on its own thread.
-        if (!pEngine->stopAndWait(kFreeWaitMs)) {
-            g_LogFile.Write("E:", "zeb_fw_update - Free(): worker did not end; engine and runtime left to it.");
-            pEngine->giveUp();
-        }
+        g_LogFile.Write("E:", "zeb_fw_update - Free(): worker did not end; engine and runtime left to it.");
+        pEngine->letWorkerGo();
     } catch (...) {
     }
     FWUpdate::release(pEngine);

@@ -30,7 +30,7 @@ bool AsciiEqualNoCase(const char* a, const char* b)
 
 }  // namespace
 
-std::atomic<int> FWUpdate::s_abandonedEngines{0};
+std::atomic<int> FWUpdate::s_freedEngines{0};
 
 FWUpdate::FWUpdate()
     : _updateState(US_Idle),
@@ -43,17 +43,14 @@ FWUpdate::FWUpdate()
       _shuttingDown(false),
       _workerFinished(false),
       _ownsRuntime(false),
-      _abandoned(false)
+      _freed(false)
 {
 }
 
 FWUpdate::~FWUpdate()
 {
     if (_ownsRuntime) _uninitialize();
-    if (_abandoned) {
-        g_LogFile.Write("I:", "FWUpdate - the engine given up by Free is released by its last user");
-        --s_abandonedEngines;
-    }
+    if (_freed) --s_freedEngines;
 }
 
 void FWUpdate::addRef() { ++_refs; }
@@ -63,11 +60,11 @@ void FWUpdate::release(FWUpdate* pEngine)
     if (pEngine && --pEngine->_refs == 0) delete pEngine;
 }
 
-bool FWUpdate::abandonedEngineRuns() { return s_abandonedEngines > 0; }
+bool FWUpdate::freedEngineRemains() { return s_freedEngines > 0; }
 
 void FWUpdate::refuseInitialize()
 {
-    g_LogFile.Write("E:", "FWUpdate::initialize() - an engine given up by Free still uses the runtime");
+    g_LogFile.Write("E:", "FWUpdate::initialize() - an engine that Free let go still uses the runtime");
     setStates(US_Error, ES_Failed);
 }
 
@@ -332,10 +329,14 @@ bool FWUpdate::stopAndWait(DWORD dwMilliseconds)
     return _hThread.Join(now < deadline ? static_cast<DWORD>(deadline - now) : 0);
 }
 
-void FWUpdate::giveUp()
+void FWUpdate::beginFree()
 {
-    _abandoned = true;
-    ++s_abandonedEngines;
+    _freed = true;
+    ++s_freedEngines;
+}
+
+void FWUpdate::letWorkerGo()
+{
     std::lock_guard<CMutex> lock(_workerLock);
     _hThread.GiveUp();
 }

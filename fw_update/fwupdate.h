@@ -20,21 +20,24 @@ public:
     FWUpdate& operator=(const FWUpdate&) = delete;
 
     bool initialize();
-    // Init's answer while an engine given up by Free still runs: the states of a failed Init,
+    // Init's answer while an engine that Free let go still runs: the states of a failed Init,
     // the runtime left alone.
     void refuseInitialize();
-    // True while an engine given up by Free has not been destroyed yet.
-    static bool abandonedEngineRuns();
+    // True while an engine that Free let go has not been destroyed yet.
+    static bool freedEngineRemains();
 
     // Users of the engine: the export layer's reference, each export call in progress and the
     // worker. The last one to let go destroys the engine, on its own thread.
     void addRef();
     static void release(FWUpdate* pEngine);
-    // Free's part: stops the worker's following of an install and any synchronous install, and
-    // waits, bounded, until the caller's reference is the only one left and the worker ended.
-    // False when the time ran out: the engine is then given up and destroyed by its last user.
+    // Free's part: the engine counts as going away (Init refuses) until it is destroyed.
+    void beginFree();
+    // Stops the worker's following of an install and any synchronous install, and waits,
+    // bounded, until the caller's reference is the only one left and the worker ended. False
+    // when the time ran out: the engine is then destroyed by its last user.
     bool stopAndWait(DWORD dwMilliseconds);
-    void giveUp();
+    // Stops owning a worker that did not end; it keeps its own reference.
+    void letWorkerGo();
 
     bool executeCmd(const char* pszCmd, const char* pszModule, const char* pszThird, const char* pszFourth,
                     int32_t iFifth);
@@ -103,6 +106,6 @@ private:
     std::atomic<bool> _workerFinished;
     // This engine started the runtime (successfully or not) and must shut it down.
     bool _ownsRuntime;
-    bool _abandoned;
-    static std::atomic<int> s_abandonedEngines;
+    bool _freed;
+    static std::atomic<int> s_freedEngines;
 };

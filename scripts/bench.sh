@@ -3,7 +3,8 @@
 # the floor that the design's own waits allow. Stages the x86_64 build in build/bench/ with a Wine
 # prefix of its own, takes the samples (build/x86_64/sim/bench.exe, and the selector's CPU time
 # from /proc), then prints one table and writes build/bench/results.csv and
-# build/bench/results.png. Exits non-zero when a measurement fails.
+# build/bench/results.png, and the host-responsiveness table. Exits non-zero when a measurement
+# fails or an export misses its target. `scripts/bench.sh responsiveness` takes that table alone.
 set -uo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 if [ -z "${DISPLAY:-}" ]; then
@@ -168,6 +169,22 @@ take_samples() {
     measure update-free "$(winpath "$STAGE/update")" bare "$UPDATE_REPS"
 }
 
+# Host responsiveness: each plug-in's exports timed from host threads while the stand-ins are
+# paused in each of their calls in turn; every program prints rows "responsiveness <plug-in>
+# <export> <worst ms> <target ms>".
+take_responsiveness() {
+    echo "-- Host responsiveness: exports while the stand-ins are paused in each of their calls"
+    measure update-responsiveness "$(winpath "$STAGE/update")"
+}
+
+print_responsiveness() {
+    echo "| plug-in | export | worst | target |"
+    echo "|---|---|---|---|"
+    grep '^responsiveness ' "$SAMPLES" | awk '
+        { printf "| %s | %s | %.1f ms | %d ms |\n", $2, $3, $4, $5; if ($4 + 0 > $5 + 0) late = late " " $2 "/" $3 }
+        END { if (late != "") { print "bench: past the target:" late > "/dev/stderr"; exit 1 } }'
+}
+
 # The rows of the table: figure | unit | what (no apostrophes: the chart quotes with them) |
 # floor (a number, or "bare" for the median of the figure's .bare samples) | where the floor
 # comes from. The design's constants: a 250 ms tick, worker passes of a 300 ms wait and a 10 ms
@@ -275,10 +292,20 @@ draw_chart() {  # draw_chart <figures> <png>
 echo "== Zanvi bench: latencies and idle CPU on the stand-ins, against the design's floors"
 stage
 prepare_prefix
+if [ "${1:-}" = responsiveness ]; then
+    : >"$SAMPLES"
+    take_responsiveness
+    echo
+    print_responsiveness
+    exit
+fi
 take_samples
+take_responsiveness
 figures >"$OUT/figures.tsv" || die "incomplete samples"
 write_csv "$OUT/figures.tsv" "$OUT/results.csv"
 echo
 echo "== Results on $(hostname) ($(nproc) cores), $(date '+%Y-%m-%d %H:%M'): build/bench/results.csv, results.png"
 print_table "$OUT/figures.tsv"
+echo
+print_responsiveness || die "an export past its target"
 draw_chart "$OUT/figures.tsv" "$OUT/results.png" || die "the chart"
