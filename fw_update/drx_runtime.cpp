@@ -127,7 +127,9 @@ int32_t CDrxRuntime::Uninitialize()
 {
     int32_t r = 0;
     g_LogFile.Write("D:", "CDrxRuntime::Uninitialize()::Entering");
-    if (!m_bInitialized) {
+    // Cleared at once: a shutdown still in a runtime call when the process ends is not begun a
+    // second time from the library's unload.
+    if (!m_bInitialized.exchange(false)) {
         g_LogFile.Write("D:", "CDrxRuntime::Uninitialize()::ORBAL Runtime not initialized");
         r = -1;
     }

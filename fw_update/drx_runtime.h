@@ -5,8 +5,8 @@
 
 #include <atomic>
 #include <cstdint>
-#include <map>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 

@@ -106,6 +106,7 @@ private:
     std::atomic<bool> _workerFinished;
     // This engine started the runtime (successfully or not) and must shut it down.
     bool _ownsRuntime;
+    // Free has begun with this engine: counted in s_freedEngines until it is destroyed.
     bool _freed;
     static std::atomic<int> s_freedEngines;
 };

@@ -96,7 +96,7 @@ const Case kCases[] = {
     // Free's own runtime calls may hang too: the runtime's shutdown goes on on a thread of its own
     // and Free returns within its bound; Init fails as a failed Init does until that has ended.
     {"FreeWithinItsBoundWhenTheRuntimeShutdownHangs", "pause DrxRtDestruct 14000\n",
-     {"load", "init", "free<11000", "init=-1", "states:5/-1", "free<1000", "sleep:5000", "init"}, 40000},
+     {"load", "init", "free<11000", "init=-1", "states:5/-1", "free<1000", "unload"}, 40000},
     // A diagnostic install on a second host thread, whose runtime never reports: Cancel and Free
     // release that thread; the runtime's install still counts, so no update starts.
     {"CancelReleasesADiagnosticInstall", kEndlessInstall,
