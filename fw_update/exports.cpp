@@ -46,18 +46,18 @@ private:
 
 void ReleaseEngine(void* pEngine, HANDLE /*hStop*/) { FWUpdate::release(static_cast<FWUpdate*>(pEngine)); }
 
-// Destroys an engine that nothing else uses any more (disconnect, runtime shutdown) on a thread
-// of its own, so that a runtime call that does not return keeps only that thread; that thread
-// keeps this library loaded until it has finished.
-void DestroyWithin(FWUpdate* pEngine, DWORD dwMilliseconds)
+// Lets go of Free's reference on a thread of its own: when it is the last one, the engine's
+// destruction (disconnect, runtime shutdown) runs there, so that a runtime call that does not
+// return keeps only that thread, which keeps this library loaded until it has finished. False
+// when it did not finish within the time given.
+bool ReleaseWithin(FWUpdate* pEngine, DWORD dwMilliseconds)
 {
     CWorkerThread cleanup(0);
     if (!cleanup.Start(ReleaseEngine, pEngine)) {
         FWUpdate::release(pEngine);
-        return;
+        return true;
     }
-    if (!cleanup.Join(dwMilliseconds))
-        g_LogFile.Write("E:", "zeb_fw_update - Free(): the runtime did not shut down in time; left to finish on its own.");
+    return cleanup.Join(dwMilliseconds);
 }
 
 // Up to size bytes of a host buffer, which need not be terminated; "NULL" for no buffer.
@@ -130,10 +130,10 @@ FWU_EXPORT Init()
 
 FWU_EXPORT Free()
 {
-    FWUpdate* pEngine = nullptr;
     try {
         const ULONGLONG start = GetTickCount64();
         g_LogFile.Write("D:", "zeb_fw_update - Free()");
+        FWUpdate* pEngine = nullptr;
         {
             std::lock_guard<CMutex> lock(g_engineLock);
             pEngine = g_pFWUpdate;
@@ -147,17 +147,18 @@ FWU_EXPORT Free()
         pEngine->beginFree();
         if (pEngine->stopAndWait(kFreeWaitMs)) {
             ULONGLONG spent = GetTickCount64() - start;
-            DestroyWithin(pEngine, spent < kFreeWaitMs ? static_cast<DWORD>(kFreeWaitMs - spent) : 0);
+            if (!ReleaseWithin(pEngine, spent < kFreeWaitMs ? static_cast<DWORD>(kFreeWaitMs - spent) : 0))
+                g_LogFile.Write("E:", "zeb_fw_update - Free(): the runtime did not shut down in time; left to finish on its own.");
             return 0;
         }
         // A worker stuck in a runtime call, or another host call inside the engine, still uses
         // the engine and the runtime: the last of them destroys both, on its own thread.
         g_LogFile.Write("E:", "zeb_fw_update - Free(): worker did not end; engine and runtime left to it.");
         pEngine->letWorkerGo();
+        ReleaseWithin(pEngine, 0);
     } catch (...) {
     }
-    FWUpdate::release(pEngine);
-    return pEngine ? 0 : -1;
+    return 0;
 }
 
 FWU_EXPORT Execute(const char* pszCmd, const char* pszModule, const char* pszThird, const char* pszFourth,
