@@ -65,6 +65,9 @@ public:
     // Waits for the runtime's report of the install's end, at most kInstallTimeoutMs; stopped
     // (may be empty) ends the wait early, within kInstallStopPollMs.
     int32_t InstallVciApp(const char* pszName, const StopQuery& stopped = StopQuery());
+    // Has a waiting install ask its stop at once. Takes no lock that a runtime call holds: a
+    // wake-up lost between the waiter's test and its wait is made good by its next slice.
+    void WakeInstallWait();
     // An install was started and has not reported its end yet (whether or not anyone waits).
     bool InstallInProgress() const { return m_bInstallBusy; }
     int32_t UnnstallVciApp(const char* pszName);

@@ -317,6 +317,8 @@ int32_t CDrxRuntime::InstallVciApp(const char* pszName, const StopQuery& stopped
     return m_installResult;
 }
 
+void CDrxRuntime::WakeInstallWait() { m_installCond.notify_all(); }
+
 int32_t CDrxRuntime::UnnstallVciApp(const char* pszName)
 {
     if (!m_bInitialized) {

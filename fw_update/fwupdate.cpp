@@ -310,6 +310,7 @@ void FWUpdate::signalStop()
     g_LogFile.Write("E:", "FWUpdate::signalStop()");
     _stopRequested = true;
     _syncStop = true;
+    CDrxRuntime::Instance().WakeInstallWait();
 }
 
 bool FWUpdate::stopAndWait(DWORD dwMilliseconds)
@@ -322,7 +323,9 @@ bool FWUpdate::stopAndWait(DWORD dwMilliseconds)
         std::lock_guard<CMutex> lock(_workerLock);
         _hThread.RequestStop();
     }
-    while (_refs > 1 && GetTickCount64() < deadline) Sleep(5);
+    CDrxRuntime::Instance().WakeInstallWait();
+    // Short steps: the worker's end is the usual wait, and Free is timed by its host.
+    while (_refs > 1 && GetTickCount64() < deadline) Sleep(1);
     if (_refs > 1) return false;
     ULONGLONG now = GetTickCount64();
     std::lock_guard<CMutex> lock(_workerLock);
