@@ -19,6 +19,8 @@ CWorkerThread::CWorkerThread(DWORD dwDestroyWaitMs)
 CWorkerThread::~CWorkerThread()
 {
     RequestStop();
+    // An owner destroyed by its own thread cannot wait for that thread: it lets go at once.
+    if (m_hThread && GetThreadId(m_hThread) == GetCurrentThreadId()) GiveUp();
     if (!Join(m_dwDestroyWaitMs)) GiveUp();
 }
 

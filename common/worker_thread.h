@@ -13,7 +13,8 @@ public:
     // The body gets its context and its stop event; it should return soon after the event is set.
     typedef void (*Body)(void* pContext, HANDLE hStop);
 
-    // dwDestroyWaitMs: how long the destructor waits for a running thread before giving it up.
+    // dwDestroyWaitMs: how long the destructor waits for a running thread before giving it up
+    // (destroyed by that thread itself, it gives it up at once).
     explicit CWorkerThread(DWORD dwDestroyWaitMs = 5000);
     ~CWorkerThread();
     CWorkerThread(const CWorkerThread&) = delete;

@@ -12,10 +12,16 @@ std::atomic<uint32_t> g_uiCurrentInstallComponent{0};
 void DRXRT_CALL CDrxRuntime::EventEntry(int32_t hVCI, uint32_t uiEvent, uint32_t uiSubEvent, void* pContext)
 {
     if (!pContext) return;
+    CDrxRuntime* runtime = static_cast<CDrxRuntime*>(pContext);
     try {
-        static_cast<CDrxRuntime*>(pContext)->DrxRtCbFn(hVCI, uiEvent, uiSubEvent);
+        runtime->DrxRtCbFn(hVCI, uiEvent, uiSubEvent);
     } catch (...) {
-        // Nothing may escape into the runtime's thread.
+        // Nothing may escape into the runtime's thread: the install it reports on ends failed.
+        try {
+            g_LogFile.Write("E:", "DrxRtCbFn - exception in the event handler; the install ends as failed");
+            if (runtime->m_bInstallBusy) runtime->EndInstall(DRX_RT_ERR_INTERAL);
+        } catch (...) {
+        }
     }
 }
 
@@ -46,6 +52,7 @@ CDrxRuntime::CDrxRuntime()
       m_hVCI(-1),
       m_connectedSerNum(0),
       m_bInstallEnded(false),
+      m_bInstallBusy(false),
       m_installResult(0),
       m_bCtrlHandlerInstalled(false)
 {
@@ -120,7 +127,9 @@ int32_t CDrxRuntime::Uninitialize()
 {
     int32_t r = 0;
     g_LogFile.Write("D:", "CDrxRuntime::Uninitialize()::Entering");
-    if (!m_bInitialized) {
+    // Cleared at once: a shutdown still in a runtime call when the process ends is not begun a
+    // second time from the library's unload.
+    if (!m_bInitialized.exchange(false)) {
         g_LogFile.Write("D:", "CDrxRuntime::Uninitialize()::ORBAL Runtime not initialized");
         r = -1;
     }
@@ -140,6 +149,8 @@ int32_t CDrxRuntime::Uninitialize()
                                      : "CDrxRuntime::Uninitialize()::Error Destructing ORBAL Runtime");
     }
     CDrxRtLoader::Unload();
+    // A destructed runtime runs no install any more.
+    m_bInstallBusy = false;
     m_bInitialized = false;
     m_hVCI = -1;
     m_connectedSerNum = 0;

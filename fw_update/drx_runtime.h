@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -36,8 +37,17 @@ public:
 
     // How long an install may take before the wait gives up.
     static const DWORD kInstallTimeoutMs = 30 * 60 * 1000;
-    // InstallVciApp's result when its stop event ended the wait (or came before the start).
+    // How often a waiting install asks its stop: the stop needs no lock to reach the waiter.
+    static const DWORD kInstallStopPollMs = 20;
+    // InstallVciApp's result when its stop ended the wait (or came before the start). The
+    // runtime's install goes on: it has no call to stop one.
     static const int32_t kInstallStopped = -2;
+    // InstallVciApp's result while an earlier install has not reported its end: one VCI is
+    // never given a second install at once.
+    static const int32_t kInstallBusy = -3;
+    // True once the caller no longer wants to wait; asked while waiting, never under a lock
+    // that anyone else needs.
+    typedef std::function<bool()> StopQuery;
 
     static CDrxRuntime& Instance();
 
@@ -52,9 +62,14 @@ public:
     int32_t GetAppsListVci(int32_t iSerialNumber, VCIAppList& apps);
     int32_t StartApplication(int32_t iAppId);
     int32_t StopApplication(int32_t iAppId);
-    // hStop (a manual-reset event, may be null) ends the wait once set and WakeInstallWait called.
-    int32_t InstallVciApp(const char* pszName, HANDLE hStop = nullptr);
+    // Waits for the runtime's report of the install's end, at most kInstallTimeoutMs; stopped
+    // (may be empty) ends the wait early, within kInstallStopPollMs.
+    int32_t InstallVciApp(const char* pszName, const StopQuery& stopped = StopQuery());
+    // Has a waiting install ask its stop at once. Takes no lock that a runtime call holds: a
+    // wake-up lost between the waiter's test and its wait is made good by its next slice.
     void WakeInstallWait();
+    // An install was started and has not reported its end yet (whether or not anyone waits).
+    bool InstallInProgress() const { return m_bInstallBusy; }
     int32_t UnnstallVciApp(const char* pszName);
     void GetCommonPlatformVersion(std::string& version);
     uint32_t GetCurrentAppInstallComponent();
@@ -72,6 +87,8 @@ private:
     static void DRXRT_CALL EventEntry(int32_t hVCI, uint32_t uiEvent, uint32_t uiSubEvent, void* pContext);
     int32_t LoadRuntimeLibrary();
     void OnInstallProgress();
+    // Ends the running install with a result (under the install lock).
+    void EndInstall(int32_t result);
     void OnStorageProgress(int32_t hVCI);
     void NotifyClient(uint32_t uiEvent);
 
@@ -88,6 +105,8 @@ private:
     std::atomic<int32_t> m_connectedSerNum;
     // Outcome of the running install, set by the event handler under the install lock.
     bool m_bInstallEnded;
+    // From the runtime's acceptance of an install to its reported end (or the runtime's end).
+    std::atomic<bool> m_bInstallBusy;
     int32_t m_installResult;
     bool m_bCtrlHandlerInstalled;
 };

@@ -57,15 +57,20 @@ void CDrxRuntime::OnInstallProgress()
         if (status.iStatus == DRX_RT_INSTALL_ERROR) {
             g_LogFile.Write("D:", "DrxRtCbFn::Special Error Handling");
             // The waiting install ends with a failure the engine can map.
-            m_installResult = DRX_RT_ERR_GENERAL;
-            m_bInstallEnded = true;
-            m_installCond.notify_all();
+            EndInstall(DRX_RT_ERR_GENERAL);
         } else if (status.iStatus == DRX_RT_INSTALL_COMPLETE) {
-            m_installResult = 0;
-            m_bInstallEnded = true;
-            m_installCond.notify_all();
+            EndInstall(0);
         }
     }
+}
+
+void CDrxRuntime::EndInstall(int32_t result)
+{
+    boost::recursive_mutex::scoped_lock lock(m_installLock);
+    m_installResult = result;
+    m_bInstallEnded = true;
+    m_bInstallBusy = false;
+    m_installCond.notify_all();
 }
 
 void CDrxRuntime::OnStorageProgress(int32_t hVCI)

@@ -263,50 +263,61 @@ int32_t CDrxRuntime::StopApplication(int32_t iAppId)
     return CDrxRtLoader::m_fnDrxRtCtlApp(m_hVCI, iAppId, DRX_RT_APP_STOP);
 }
 
-int32_t CDrxRuntime::InstallVciApp(const char* pszName, HANDLE hStop)
+int32_t CDrxRuntime::InstallVciApp(const char* pszName, const StopQuery& stopped)
 {
+    // Checked before the counters are reset: they belong to the install that still runs.
+    if (m_bInitialized && m_bInstallBusy.exchange(true)) {
+        g_LogFile.Write("D:", "CDrxRuntime::InstallVciApp()::An install is still in progress");
+        return kInstallBusy;
+    }
     g_uiCurrentInstallComponent = 0;
     g_uiTotalInstallComponents = 100;
     if (!m_bInitialized) {
         g_LogFile.Write("D:", "CDrxRuntime::InstallVciApp()::Runtime not initialized");
         return -1;
     }
-    unsigned char record[DRX_RT_INSTALL_RECORD_BYTES] = {};
-    boost::recursive_mutex::scoped_lock lock(m_installLock);
-    auto stopped = [hStop] { return hStop && WaitForSingleObject(hStop, 0) == WAIT_OBJECT_0; };
-    if (stopped()) {
+    auto stopSeen = [&stopped] { return stopped && stopped(); };
+    if (stopSeen()) {
+        m_bInstallBusy = false;
         g_LogFile.Write("D:", "CDrxRuntime::InstallVciApp()::Stopped before the install");
         return kInstallStopped;
     }
+    unsigned char record[DRX_RT_INSTALL_RECORD_BYTES] = {};
+    // Held across the call so that no report is handled before the handle is stored. Nothing
+    // that answers a host at once takes this lock.
+    boost::recursive_mutex::scoped_lock lock(m_installLock);
     m_bInstallEnded = false;
     m_installResult = 0;
     int32_t hInstall = m_installHandle;
     int32_t r = CDrxRtLoader::m_fnDrxRtInstallVCIApp(m_hVCI, pszName, record, &hInstall);
     m_installHandle = hInstall;
     if (r != 0) {
+        m_bInstallBusy = false;
         g_LogFile.Write("D:", "CDrxRtLoader::m_fnDrxRtInstallVCIApp Failed. iRet = 0x%X", static_cast<unsigned>(r));
         return r;
     }
-    // The handler reports completion or error; only its flag ends the wait, never a bare wake-up.
-    boost::system_time deadline = boost::get_system_time() + boost::posix_time::milliseconds(kInstallTimeoutMs);
-    if (!m_installCond.timed_wait(lock, deadline, [&] { return m_bInstallEnded || stopped(); })) {
-        g_LogFile.Write("D:", "CDrxRuntime::InstallVciApp()::Install did not complete in time");
-        return -1;
-    }
-    if (!m_bInstallEnded) {
-        g_LogFile.Write("D:", "CDrxRuntime::InstallVciApp()::Stopped while waiting for the install");
-        return kInstallStopped;
+    // Only the handler's flag ends the wait, never a bare wake-up; the stop is asked between
+    // short waits, so that whoever stops needs no lock.
+    const ULONGLONG deadline = GetTickCount64() + kInstallTimeoutMs;
+    while (!m_bInstallEnded) {
+        if (stopSeen()) {
+            g_LogFile.Write("D:", "CDrxRuntime::InstallVciApp()::Stopped while waiting for the install");
+            return kInstallStopped;
+        }
+        ULONGLONG now = GetTickCount64();
+        if (now >= deadline) {
+            // Given up for good: the install no longer counts as running.
+            m_bInstallBusy = false;
+            g_LogFile.Write("D:", "CDrxRuntime::InstallVciApp()::Install did not complete in time");
+            return -1;
+        }
+        DWORD slice = static_cast<DWORD>(deadline - now < kInstallStopPollMs ? deadline - now : kInstallStopPollMs);
+        m_installCond.timed_wait(lock, boost::get_system_time() + boost::posix_time::milliseconds(slice));
     }
     return m_installResult;
 }
 
-// The stop event is set before this is called; taking the lock means a waiter is either about
-// to test it or already waiting, so the wake-up is never lost.
-void CDrxRuntime::WakeInstallWait()
-{
-    boost::recursive_mutex::scoped_lock lock(m_installLock);
-    m_installCond.notify_all();
-}
+void CDrxRuntime::WakeInstallWait() { m_installCond.notify_all(); }
 
 int32_t CDrxRuntime::UnnstallVciApp(const char* pszName)
 {

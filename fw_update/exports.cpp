@@ -8,15 +8,57 @@
 
 #include "fwupdate.h"
 #include "log_file.h"
+#include "worker_thread.h"
 
 #define FWU_EXPORT extern "C" int32_t __cdecl
 
 namespace {
 
+// Free's waits, within its stated 10 s with room for the way out: for the runtime call in
+// progress or another host call inside the engine, then for the runtime's shutdown. Past them
+// the engine is left to whoever still uses it, who destroys it when done.
+const DWORD kFreeWaitMs = 9900;
+
+// Guards only the reading and swapping of g_pFWUpdate together with taking a reference: it is
+// never held across a runtime call or a wait.
+CMutex g_engineLock;
 FWUpdate* g_pFWUpdate = nullptr;
-// An engine whose worker Free could not wait for: it and the runtime stay as they are until
-// that worker has ended (the worker keeps this library loaded meanwhile).
-FWUpdate* g_pAbandoned = nullptr;
+
+// One export call's reference to the engine: Free never destroys it under the call.
+class EngineCall {
+public:
+    EngineCall()
+    {
+        std::lock_guard<CMutex> lock(g_engineLock);
+        m_pEngine = g_pFWUpdate;
+        if (m_pEngine) m_pEngine->addRef();
+    }
+    ~EngineCall() { FWUpdate::release(m_pEngine); }
+    EngineCall(const EngineCall&) = delete;
+    EngineCall& operator=(const EngineCall&) = delete;
+    FWUpdate* operator->() const { return m_pEngine; }
+    FWUpdate& operator*() const { return *m_pEngine; }
+    explicit operator bool() const { return m_pEngine != nullptr; }
+
+private:
+    FWUpdate* m_pEngine;
+};
+
+void ReleaseEngine(void* pEngine, HANDLE /*hStop*/) { FWUpdate::release(static_cast<FWUpdate*>(pEngine)); }
+
+// Lets go of Free's reference on a thread of its own: when it is the last one, the engine's
+// destruction (disconnect, runtime shutdown) runs there, so that a runtime call that does not
+// return keeps only that thread, which keeps this library loaded until it has finished. False
+// when it did not finish within the time given.
+bool ReleaseWithin(FWUpdate* pEngine, DWORD dwMilliseconds)
+{
+    CWorkerThread cleanup(0);
+    if (!cleanup.Start(ReleaseEngine, pEngine)) {
+        FWUpdate::release(pEngine);
+        return true;
+    }
+    return cleanup.Join(dwMilliseconds);
+}
 
 // Up to size bytes of a host buffer, which need not be terminated; "NULL" for no buffer.
 std::string HostText(const char* text, int32_t size)
@@ -28,24 +70,16 @@ std::string HostText(const char* text, int32_t size)
 // The text exports this plug-in does not support: traced, the buffer never written.
 int32_t TextUnsupported(const char* name, const char* text, int32_t size)
 {
-    g_LogFile.Write("D:", "zeb_fw_update - %s('%s', %d)", name, HostText(text, size).c_str(), size);
+    try {
+        g_LogFile.Write("D:", "zeb_fw_update - %s('%s', %d)", name, HostText(text, size).c_str(), size);
+    } catch (...) {
+    }
     return -1;
 }
 
-// True when no abandoned worker holds the runtime any more; an abandoned engine whose worker
-// has ended is destroyed here, which disconnects and releases the runtime.
-bool ReclaimAbandoned()
+bool EngineMissing(const EngineCall& engine, const char* message)
 {
-    if (!g_pAbandoned) return true;
-    if (!g_pAbandoned->workerEnded()) return false;
-    delete g_pAbandoned;
-    g_pAbandoned = nullptr;
-    return true;
-}
-
-bool EngineMissing(const char* message)
-{
-    if (g_pFWUpdate) return false;
+    if (engine) return false;
     g_LogFile.Write("E:", "%s", message);
     return true;
 }
@@ -54,74 +88,109 @@ bool EngineMissing(const char* message)
 template <class Read>
 int32_t Poll(const char* name, const char* missing, int32_t missingValue, Read read)
 {
-    g_LogFile.Write("D:", "zeb_fw_update - %s()", name);
-    if (EngineMissing(missing)) return missingValue;
-    int32_t value = read(*g_pFWUpdate);
-    g_LogFile.Write("D:", "zeb_fw_update - %s() leaving", name);
-    return value;
+    try {
+        g_LogFile.Write("D:", "zeb_fw_update - %s()", name);
+        EngineCall engine;
+        if (EngineMissing(engine, missing)) return missingValue;
+        int32_t value = read(*engine);
+        g_LogFile.Write("D:", "zeb_fw_update - %s() leaving", name);
+        return value;
+    } catch (...) {
+        return missingValue;
+    }
 }
 
 }  // namespace
 
 FWU_EXPORT Init()
 {
-    g_LogFile.Write("D:", "zeb_fw_update - Init()");
     try {
-        // A second Init keeps the engine it has; its runtime refuses to start twice.
-        if (!ReclaimAbandoned()) {
-            g_LogFile.Write("E:", "Init(): an earlier update is still inside the runtime.");
-        } else if (!g_pFWUpdate && !(g_pFWUpdate = new (std::nothrow) FWUpdate())) {
+        g_LogFile.Write("D:", "zeb_fw_update - Init()");
+        {
+            // A second Init keeps the engine it has; its runtime refuses to start twice.
+            std::lock_guard<CMutex> lock(g_engineLock);
+            if (!g_pFWUpdate) g_pFWUpdate = new (std::nothrow) FWUpdate();
+        }
+        EngineCall engine;
+        if (!engine) {
             g_LogFile.Write("E:", "Init(): creation of FWUpdate failed.");
-        } else if (g_pFWUpdate->initialize()) {
+        } else if (FWUpdate::freedEngineRemains()) {
+            // Kept like the engine of any failed Init; a later Init starts the runtime afresh.
+            g_LogFile.Write("E:", "Init(): an earlier update is still inside the runtime.");
+            engine->refuseInitialize();
+        } else if (engine->initialize()) {
             g_LogFile.Write("D:", "zeb_fw_update - leaving init with success");
             return 0;
         }
+        g_LogFile.Write("D:", "zeb_fw_update - leaving init with failure");
     } catch (...) {
     }
-    g_LogFile.Write("D:", "zeb_fw_update - leaving init with failure");
     return -1;
 }
 
 FWU_EXPORT Free()
 {
-    g_LogFile.Write("D:", "zeb_fw_update - Free()");
-    if (EngineMissing("zeb_fw_update - Free(): FWUpdate class not created.")) return -1;
     try {
-        // A worker stuck in a runtime call still uses the engine and the runtime: both are left
-        // loaded on purpose rather than freed under it.
-        if (g_pFWUpdate->stopWorker()) {
-            delete g_pFWUpdate;
-        } else {
-            g_LogFile.Write("E:", "zeb_fw_update - Free(): worker did not end; engine and runtime left loaded.");
-            g_pAbandoned = g_pFWUpdate;
+        const ULONGLONG start = GetTickCount64();
+        g_LogFile.Write("D:", "zeb_fw_update - Free()");
+        FWUpdate* pEngine = nullptr;
+        {
+            std::lock_guard<CMutex> lock(g_engineLock);
+            pEngine = g_pFWUpdate;
+            g_pFWUpdate = nullptr;
         }
+        if (!pEngine) {
+            g_LogFile.Write("E:", "zeb_fw_update - Free(): FWUpdate class not created.");
+            return -1;
+        }
+        // Counted as going away until destroyed: Init fails meanwhile.
+        pEngine->beginFree();
+        if (pEngine->stopAndWait(kFreeWaitMs)) {
+            ULONGLONG spent = GetTickCount64() - start;
+            if (!ReleaseWithin(pEngine, spent < kFreeWaitMs ? static_cast<DWORD>(kFreeWaitMs - spent) : 0))
+                g_LogFile.Write("E:", "zeb_fw_update - Free(): the runtime did not shut down in time; left to finish on its own.");
+            return 0;
+        }
+        // A worker stuck in a runtime call, or another host call inside the engine, still uses
+        // the engine and the runtime: the last of them destroys both, on its own thread.
+        g_LogFile.Write("E:", "zeb_fw_update - Free(): worker did not end; engine and runtime left to it.");
+        pEngine->letWorkerGo();
+        ReleaseWithin(pEngine, 0);
     } catch (...) {
     }
-    g_pFWUpdate = nullptr;
     return 0;
 }
 
 FWU_EXPORT Execute(const char* pszCmd, const char* pszModule, const char* pszThird, const char* pszFourth,
                    int32_t iFifth)
 {
-    g_LogFile.Write("D:", "zeb_fw_update - Execute()");
-    if (EngineMissing("zeb_fw_update - Execute(): FWUpdate class not created.")) return -1;
     bool ok = false;
     try {
-        ok = g_pFWUpdate->executeCmd(pszCmd, pszModule, pszThird, pszFourth, iFifth);
+        g_LogFile.Write("D:", "zeb_fw_update - Execute()");
+        EngineCall engine;
+        if (EngineMissing(engine, "zeb_fw_update - Execute(): FWUpdate class not created.")) return -1;
+        try {
+            ok = engine->executeCmd(pszCmd, pszModule, pszThird, pszFourth, iFifth);
+        } catch (...) {
+            engine->setErrorState(ES_Failed);
+            engine->setUpdateState(US_Error);
+            g_LogFile.Write("E:", "zeb_fw_update - Execute(): exception; the command ends as failed");
+        }
+        g_LogFile.Write("D:", ok ? "zeb_fw_update - Execute() success" : "zeb_fw_update - Execute() failure");
     } catch (...) {
-        g_pFWUpdate->setErrorState(ES_Failed);
-        g_pFWUpdate->setUpdateState(US_Error);
     }
-    g_LogFile.Write("D:", ok ? "zeb_fw_update - Execute() success" : "zeb_fw_update - Execute() failure");
     return ok ? 0 : -1;
 }
 
 FWU_EXPORT Cancel()
 {
-    g_LogFile.Write("D:", "zeb_fw_update - Cancel()");
-    if (EngineMissing("zeb_fw_update - Cancel(): FWUpdate class not created.")) return -1;
-    g_pFWUpdate->cancel();
+    try {
+        g_LogFile.Write("D:", "zeb_fw_update - Cancel()");
+        EngineCall engine;
+        if (EngineMissing(engine, "zeb_fw_update - Cancel(): FWUpdate class not created.")) return -1;
+        engine->cancel();
+    } catch (...) {
+    }
     return 0;
 }
 
@@ -174,6 +243,10 @@ FWU_EXPORT ErrorLine(char* pszText, int32_t iSize) { return TextUnsupported("Err
 
 FWU_EXPORT ErrorMessage(int32_t iCode, char* pszText, int32_t iSize)
 {
-    g_LogFile.Write("D:", "zeb_fw_update - ErrorMessage(%d, '%s', %d)", iCode, HostText(pszText, iSize).c_str(), iSize);
+    try {
+        g_LogFile.Write("D:", "zeb_fw_update - ErrorMessage(%d, '%s', %d)", iCode, HostText(pszText, iSize).c_str(),
+                        iSize);
+    } catch (...) {
+    }
     return -1;
 }

@@ -1,6 +1,8 @@
 // FWUpdate: command interpretation, the update worker, progress, start and shutdown.
 #include "fwupdate.h"
 
+#include <cstring>
+
 #include "drx_runtime.h"
 #include "log_file.h"
 #include "rt_codes.h"
@@ -10,8 +12,9 @@ namespace {
 const char kApp[] = "zvci";
 // How long an update command waits for a worker that has written its final states to end.
 const DWORD kWorkerEndGraceMs = 500;
-// How long Free waits for the worker: the runtime call in progress plus the way out.
-const DWORD kWorkerStopWaitMs = 10000;
+// The longest host text that names a command or a section: far beyond any real one, well
+// within what the platform's profile reader takes.
+const size_t kMaxHostText = 255;
 
 const char* OrNull(const char* text) { return text ? text : "(null)"; }
 
@@ -27,15 +30,47 @@ bool AsciiEqualNoCase(const char* a, const char* b)
 
 }  // namespace
 
+std::atomic<int> FWUpdate::s_freedEngines{0};
+
 FWUpdate::FWUpdate()
-    : _updateState(US_Idle), _errorState(ES_NoError), _targetSerNum(0), _updateSerNum(0), _stopRequested(false)
+    : _updateState(US_Idle),
+      _errorState(ES_NoError),
+      _targetSerNum(0),
+      _updateSerNum(0),
+      _stopRequested(false),
+      _refs(1),
+      _syncStop(false),
+      _shuttingDown(false),
+      _workerFinished(false),
+      _ownsRuntime(false),
+      _freed(false)
 {
 }
 
-FWUpdate::~FWUpdate() { _uninitialize(); }
+FWUpdate::~FWUpdate()
+{
+    if (_ownsRuntime) _uninitialize();
+    if (_freed) --s_freedEngines;
+}
+
+void FWUpdate::addRef() { ++_refs; }
+
+void FWUpdate::release(FWUpdate* pEngine)
+{
+    if (pEngine && --pEngine->_refs == 0) delete pEngine;
+}
+
+bool FWUpdate::freedEngineRemains() { return s_freedEngines > 0; }
+
+void FWUpdate::refuseInitialize()
+{
+    g_LogFile.Write("E:", "FWUpdate::initialize() - an engine that Free let go still uses the runtime");
+    setStates(US_Error, ES_Failed);
+}
 
 bool FWUpdate::initialize()
 {
+    _ownsRuntime = true;
     int32_t r = CDrxRuntime::Instance().Initialize();
     if (r != 0) {
         g_LogFile.Write("E:", "FWUpdate::initialize() - Orbal Runtime Error [0x%X]", static_cast<unsigned>(r));
@@ -60,6 +95,19 @@ bool FWUpdate::executeCmd(const char* pszCmd, const char* pszModule, const char*
     if (!pszModule) {
         g_LogFile.Write("E:", "FWUpdate::executeCmd() - pszModule == NULL");
         setStates(US_Error, ES_ParamNotSet);
+        return false;
+    }
+    // Bounded before anything else sees them: the platform's profile reader fails badly on
+    // section names of tens of thousands of characters.
+    if (strnlen(pszCmd, kMaxHostText + 1) > kMaxHostText) {
+        g_LogFile.Write("E:", "FWUpdate::executeCmd() - pszCmd longer than %d characters", static_cast<int>(kMaxHostText));
+        setStates(US_Error, ES_ParamError);
+        return false;
+    }
+    if (strnlen(pszModule, kMaxHostText + 1) > kMaxHostText) {
+        g_LogFile.Write("E:", "FWUpdate::executeCmd() - pszModule longer than %d characters",
+                        static_cast<int>(kMaxHostText));
+        setStates(US_Error, ES_ParamError);
         return false;
     }
     g_LogFile.Write("D:", "FWUpdate::executeCmd('%s', '%s', '%s', '%s')", pszCmd, pszModule, OrNull(pszThird),
@@ -122,9 +170,14 @@ bool FWUpdate::runCommand(const char* pszCmd)
     }
     if (AsciiEqualNoCase(pszCmd, "installZEBApp (debug)")) {
         setStates(US_Working, ES_NoError);
+        _syncStop = false;
         // A successful install ends Ready like every other finished command; a failed one has
-        // already set US_Error and its mapped error state.
-        if (installVCIApp(serial, kApp)) setStates(US_Ready, ES_NoError);
+        // already set US_Error and its mapped error state. Cancel and Free release the host's
+        // thread; the runtime's install goes on and no other starts before it has ended.
+        EInstallOutcome outcome = installVCIApp(serial, kApp, [this] { return _syncStop || _shuttingDown; });
+        if (outcome == kInstallDone) setStates(US_Ready, ES_NoError);
+        if (outcome == kInstallReleased)
+            g_LogFile.Write("E:", "FWUpdate::executeCmd() - no longer waiting for the install; the runtime goes on with it");
         return true;
     }
     if (AsciiEqualNoCase(pszCmd, "FWUpdate") || AsciiEqualNoCase(pszCmd, "FWforceupdate")) return startUpdate();
@@ -136,18 +189,25 @@ bool FWUpdate::startUpdate()
 {
     std::lock_guard<CMutex> lock(_workerLock);
     int32_t state = getUpdateState();
-    // One worker at a time, whatever the states show: a cancelled or refused update may still be
-    // inside a runtime call. A worker that has written its final states ends within a moment.
-    if (state == US_Init || state == US_Working || !_hThread.Join(kWorkerEndGraceMs)) {
+    // One worker and one install at a time, whatever the states show: a cancelled or refused
+    // update may still follow its install, and a released diagnostic install may still run. A
+    // worker that has written its final states ends within a moment.
+    bool busy = state == US_Init || state == US_Working || _shuttingDown ||
+                (!_hThread.Join(0) && !(_workerFinished && _hThread.Join(kWorkerEndGraceMs))) ||
+                CDrxRuntime::Instance().InstallInProgress();
+    if (busy) {
         setStates(US_Error, ES_DLActive);
         return false;
     }
     setStates(US_Init, ES_NoError);
     _stopRequested = false;
+    _workerFinished = false;
     // The worker keeps its own copy: a command given while it runs reads the host INI file
     // again and must not retarget (or zero) the update in progress.
     _updateSerNum = _targetSerNum.load();
+    addRef();  // the worker's, let go by finishWorker
     if (!_hThread.Start(updateThread, this)) {
+        --_refs;
         setStates(US_Error, ES_Failed);
         return false;
     }
@@ -156,7 +216,10 @@ bool FWUpdate::startUpdate()
 
 void FWUpdate::updateThread(void* pVoid, HANDLE hStop)
 {
-    g_LogFile.Write("I:", "FWUpdate::updateThread() - started");
+    try {
+        g_LogFile.Write("I:", "FWUpdate::updateThread() - started");
+    } catch (...) {
+    }
     if (!pVoid) {
         g_LogFile.Write("E:", "FWUpdate::updateThread() - pVoid==NULL");
         return;
@@ -169,10 +232,14 @@ void FWUpdate::updateThread(void* pVoid, HANDLE hStop)
             if (engine._findTargetVCI() != 0) {
                 engine.setStates(US_Error, ES_ModuleId);
             } else if (!(canceled = engine.isStopRequested())) {
-                if (engine._doUpdate(hStop))
-                    engine.setStates(US_Ready, ES_NoError);
-                else if (!(canceled = engine.isStopRequested()))
-                    engine.setUpdateState(US_Error);
+                // From here on a Cancel only shows at once; the real end replaces it.
+                switch (engine._doUpdate(hStop)) {
+                case kInstallDone: engine.setStates(US_Ready, ES_NoError); break;
+                case kInstallFailed: engine.setUpdateState(US_Error); break;  // its reason is set
+                case kInstallReleased:
+                    g_LogFile.Write("E:", "FWUpdate::updateThread() - engine freed: no longer following the install.");
+                    break;
+                }
             }
         }
         if (canceled) {
@@ -182,20 +249,36 @@ void FWUpdate::updateThread(void* pVoid, HANDLE hStop)
     } catch (...) {
         // Nothing may escape a thread; the host sees a failed update.
         engine.setStates(US_Error, ES_Failed);
+        try {
+            g_LogFile.Write("E:", "FWUpdate::updateThread() - exception: the update ends as failed");
+        } catch (...) {
+        }
     }
-    int32_t u = engine.getUpdateState();
-    int32_t e = engine.getErrorState();
-    g_LogFile.Write("I:", "FWUpdate::updateThread() - exiting\n\tUpdate state=%d [%s]\n\tError state=%d [%s]",
-                    static_cast<int>(u), UpdateStateName(u), static_cast<int>(e), ErrorStateName(e));
+    try {
+        int32_t u = engine.getUpdateState();
+        int32_t e = engine.getErrorState();
+        g_LogFile.Write("I:", "FWUpdate::updateThread() - exiting\n\tUpdate state=%d [%s]\n\tError state=%d [%s]",
+                        static_cast<int>(u), UpdateStateName(u), static_cast<int>(e), ErrorStateName(e));
+    } catch (...) {
+    }
+    engine.finishWorker();
 }
 
-bool FWUpdate::_doUpdate(HANDLE hStop)
+// The worker's last touch of the engine: if Free gave the engine up, this may destroy it, on
+// this thread, before the thread lets go of the library.
+void FWUpdate::finishWorker()
+{
+    _workerFinished = true;
+    release(this);
+}
+
+FWUpdate::EInstallOutcome FWUpdate::_doUpdate(HANDLE hStop)
 {
     int32_t r = connectToVCI(_updateSerNum, DRX_RT_IF_USB);
     if (r != 0) {
         setErrorState(rtErrorCodeToErrorState(r));
         setUpdateState(US_Error);
-        return false;
+        return kInstallFailed;
     }
     std::string platform = _getVciPlatformVersion(_updateSerNum);
     g_LogFile.Write("D:", "Platform version=%s", platform.c_str());
@@ -208,9 +291,10 @@ bool FWUpdate::_doUpdate(HANDLE hStop)
         g_LogFile.Write("E:", "%s version %s is not compatible with Common Platform version %s. Aborting update.", kApp,
                         app.c_str(), platform.c_str());
         setStates(US_Error, ES_VersionConflict);
-        return false;
+        return kInstallFailed;
     }
-    return installVCIApp(_updateSerNum, kApp, hStop);
+    // Only Free (the worker's stop event) ends the following of the install.
+    return installVCIApp(_updateSerNum, kApp, [hStop] { return WaitForSingleObject(hStop, 0) == WAIT_OBJECT_0; });
 }
 
 bool FWUpdate::cancel()
@@ -220,32 +304,44 @@ bool FWUpdate::cancel()
     return true;
 }
 
+// Seen by the worker at its checkpoints and by a synchronous install; takes no lock.
 void FWUpdate::signalStop()
 {
     g_LogFile.Write("E:", "FWUpdate::signalStop()");
-    {
-        std::lock_guard<CMutex> lock(_workerLock);
-        _stopRequested = true;
-        _hThread.RequestStop();
-    }
+    _stopRequested = true;
+    _syncStop = true;
     CDrxRuntime::Instance().WakeInstallWait();
 }
 
-bool FWUpdate::stopWorker()
+bool FWUpdate::stopAndWait(DWORD dwMilliseconds)
 {
+    _shuttingDown = true;
+    _stopRequested = true;
+    _syncStop = true;
+    const ULONGLONG deadline = GetTickCount64() + dwMilliseconds;
     {
         std::lock_guard<CMutex> lock(_workerLock);
-        if (_hThread.Join(0)) return true;
+        _hThread.RequestStop();
     }
-    signalStop();
+    CDrxRuntime::Instance().WakeInstallWait();
+    // Short steps: the worker's end is the usual wait, and Free is timed by its host.
+    while (_refs > 1 && GetTickCount64() < deadline) Sleep(1);
+    if (_refs > 1) return false;
+    ULONGLONG now = GetTickCount64();
     std::lock_guard<CMutex> lock(_workerLock);
-    return _hThread.Join(kWorkerStopWaitMs);
+    return _hThread.Join(now < deadline ? static_cast<DWORD>(deadline - now) : 0);
 }
 
-bool FWUpdate::workerEnded()
+void FWUpdate::beginFree()
+{
+    _freed = true;
+    ++s_freedEngines;
+}
+
+void FWUpdate::letWorkerGo()
 {
     std::lock_guard<CMutex> lock(_workerLock);
-    return _hThread.Join(0);
+    _hThread.GiveUp();
 }
 
 int32_t FWUpdate::getProgress()
@@ -262,7 +358,8 @@ int32_t FWUpdate::getProgress()
 
 int32_t FWUpdate::getProgressMax() const { return 100; }
 
-// Free destroys an engine only once stopWorker has seen its worker end.
+// Runs on the thread of the engine's last user: Free's, or the worker's or a host call's when
+// Free gave the engine up.
 void FWUpdate::_uninitialize()
 {
     CDrxRuntime& runtime = CDrxRuntime::Instance();

@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "update_states.h"
@@ -19,16 +20,31 @@ public:
     FWUpdate& operator=(const FWUpdate&) = delete;
 
     bool initialize();
+    // Init's answer while an engine that Free let go still runs: the states of a failed Init,
+    // the runtime left alone.
+    void refuseInitialize();
+    // True while an engine that Free let go has not been destroyed yet.
+    static bool freedEngineRemains();
+
+    // Users of the engine: the export layer's reference, each export call in progress and the
+    // worker. The last one to let go destroys the engine, on its own thread.
+    void addRef();
+    static void release(FWUpdate* pEngine);
+    // Free's part: the engine counts as going away (Init refuses) until it is destroyed.
+    void beginFree();
+    // Stops the worker's following of an install and any synchronous install, and waits,
+    // bounded, until the caller's reference is the only one left and the worker ended. False
+    // when the time ran out: the engine is then destroyed by its last user.
+    bool stopAndWait(DWORD dwMilliseconds);
+    // Stops owning a worker that did not end; it keeps its own reference.
+    void letWorkerGo();
+
     bool executeCmd(const char* pszCmd, const char* pszModule, const char* pszThird, const char* pszFourth,
                     int32_t iFifth);
     bool startUpdate();
     static void updateThread(void* pVoid, HANDLE hStop);
     bool cancel();
     void signalStop();
-    // Signals a stop and waits, bounded, for the worker to end. False when it did not end in
-    // time: it still uses the engine and the runtime, so both must be left as they are.
-    bool stopWorker();
-    bool workerEnded();
     int32_t getProgress();
     int32_t getProgressMax() const;
 
@@ -41,13 +57,17 @@ public:
     // VCI operations and diagnostics.
     int32_t connectToVCI(int32_t iSerialNumber, uint32_t uiInterface);
     int32_t findVCI(int32_t iSerialNumber, uint32_t uiInterface);
-    // hStop, when given, ends the wait for the install; the states are then left to the caller.
-    bool installVCIApp(int32_t iSerialNumber, const char* pszName, HANDLE hStop = nullptr);
+    // stopped, when given, ends the wait for the install (kInstallReleased); the states are then
+    // left to the caller. A failed install sets US_Error and its mapped error state.
+    enum EInstallOutcome { kInstallDone, kInstallFailed, kInstallReleased };
+    EInstallOutcome installVCIApp(int32_t iSerialNumber, const char* pszName,
+                                  const std::function<bool()>& stopped = std::function<bool()>());
 
 private:
     void setStates(int32_t updateState, int32_t errorState);
     bool runCommand(const char* pszCmd);
-    bool _doUpdate(HANDLE hStop);
+    EInstallOutcome _doUpdate(HANDLE hStop);
+    void finishWorker();
     void _uninitialize();
 
     // Target and compatibility.
@@ -77,4 +97,16 @@ private:
     std::atomic<bool> _stopRequested;
     CMutex _stateLock;
     CMutex _workerLock;
+    std::atomic<long> _refs;
+    // Set by Cancel and Free: releases a synchronous install's wait.
+    std::atomic<bool> _syncStop;
+    // Set by Free: the engine is going away.
+    std::atomic<bool> _shuttingDown;
+    // Set by the worker once its final states are written.
+    std::atomic<bool> _workerFinished;
+    // This engine started the runtime (successfully or not) and must shut it down.
+    bool _ownsRuntime;
+    // Free has begun with this engine: counted in s_freedEngines until it is destroyed.
+    bool _freed;
+    static std::atomic<int> s_freedEngines;
 };

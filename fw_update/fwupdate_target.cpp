@@ -29,14 +29,14 @@ std::string NextToken(const char*& cursor, char delimiter)
 }
 
 // The C library's atoi rules (leading blanks, optional sign, digits up to the first other
-// character, 0 without digits), except that a number beyond 32 bits is refused.
-bool ParseSerial(const std::string& text, int32_t& value)
+// character, 0 without digits), except that a number beyond 32 bits names no VCI either: 0,
+// which the engine refuses as a serial number that is not a number.
+int32_t ParseSerial(const std::string& text)
 {
     errno = 0;
     long long number = std::strtoll(text.c_str(), nullptr, 10);
-    if (errno == ERANGE || number < INT32_MIN || number > INT32_MAX) return false;
-    value = static_cast<int32_t>(number);
-    return true;
+    if (errno == ERANGE || number < INT32_MIN || number > INT32_MAX) return 0;
+    return static_cast<int32_t>(number);
 }
 
 }  // namespace
@@ -55,9 +55,8 @@ bool FWUpdate::_readSerialNum(const char* pszSection)
     const char* nameCursor = namePart.c_str();
     std::string word = NextToken(nameCursor, '-');
     std::string serial = NextToken(nameCursor, '-');
-    int32_t value = 0;
-    if (namePart.empty() || word.empty() || serial.empty() || !ParseSerial(serial, value)) return false;
-    _targetSerNum = value;
+    if (namePart.empty() || word.empty() || serial.empty()) return false;
+    _targetSerNum = ParseSerial(serial);
     return true;
 }
 

@@ -185,19 +185,26 @@ int32_t FWUpdate::_findVCIApp(int32_t iSerialNumber, const char* pszName)
     return id;
 }
 
-bool FWUpdate::installVCIApp(int32_t /*iSerialNumber*/, const char* pszName, HANDLE hStop)
+FWUpdate::EInstallOutcome FWUpdate::installVCIApp(int32_t /*iSerialNumber*/, const char* pszName,
+                                                  const std::function<bool()>& stopped)
 {
     g_LogFile.Write("D:", "FWUpdate::installVCIApp() - Starting to install %s", pszName);
-    int32_t r = Runtime().InstallVciApp(pszName, hStop);
-    if (r == CDrxRuntime::kInstallStopped) return false;
+    int32_t r = Runtime().InstallVciApp(pszName, stopped);
+    if (r == CDrxRuntime::kInstallStopped) return kInstallReleased;
+    if (r == CDrxRuntime::kInstallBusy) {
+        // Another install on this VCI has not ended yet: refused as an update during one is.
+        g_LogFile.Write("E:", "FWUpdate::installVCIApp() - an earlier install is still in progress");
+        setStates(US_Error, ES_DLActive);
+        return kInstallFailed;
+    }
     if (r != 0) {
         g_LogFile.Write("E:", "FWUpdate::installVCIApp() - Error Installing Application [0x%X]",
                         static_cast<unsigned>(r));
         setStates(US_Error, rtErrorCodeToErrorState(r));
-        return false;
+        return kInstallFailed;
     }
     g_LogFile.Write("D:", "FWUpdate::installVCIApp() - Installation Complete");
-    return true;
+    return kInstallDone;
 }
 
 int32_t FWUpdate::_uninstallVCIApp(int32_t /*iSerialNumber*/, const char* pszName)

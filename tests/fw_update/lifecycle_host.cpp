@@ -7,11 +7,23 @@
 //
 //   load, unload                LoadLibrary (with the exports bound) and FreeLibrary
 //   init[=<result>], cancel     Init answers 0 (or the result given), Cancel answers 0
+//   cancel<<ms>                 Cancel answers 0 in less than ms milliseconds
+//   polls<<ms>                  UpdateState, ErrorState, Progress and ProgressMax each answer in
+//                               less than ms milliseconds
 //   run:<command>[=<result>]    Execute with the section "Zanvi" (and its result, when given)
+//   long:<cmd chars>/<section chars>=<result>
+//                               Execute with a command and a section of that many characters
+//                               (0: "FWUpdate", "Zanvi")
 //   installing                  wait (at most 10 s) for a nonzero Progress
 //   entered:<entry point>       wait (at most 10 s) until the runtime stand-in has been called there
 //   states:<update>/<error>     UpdateState and ErrorState
+//   until:<update>/<error>      wait (at most 20 s) until UpdateState and ErrorState read so
 //   free<<ms>                   Free answers 0 in less than ms milliseconds
+//   thread:<step>               plays the step on a second host thread
+//   joined<<ms>                 that thread ends within ms milliseconds, its step as expected
+//   baseline                    takes the process's handles and threads
+//   gone                        wait (at most 20 s) until neither the plug-in nor the runtime is
+//                               loaded and handles and threads are back at the baseline
 //   sleep:<ms>
 //   a|b|...                     cycle i plays choice i modulo their number; "-" plays nothing
 #include <windows.h>
@@ -24,17 +36,19 @@
 #include <vector>
 
 #include "proc_address.h"
+#include "process_figures.h"
 
 namespace {
 
 typedef int32_t(__cdecl* NoArgFn)();
+const DWORD kUntilMs = 20000;
 typedef int32_t(__cdecl* ExecuteFn)(const char*, const char*, const char*, const char*, int32_t);
 
 struct Plugin {
     std::string path;
     HMODULE module = nullptr;
     NoArgFn Init = nullptr, Free = nullptr, Cancel = nullptr, UpdateState = nullptr, ErrorState = nullptr,
-            Progress = nullptr;
+            Progress = nullptr, ProgressMax = nullptr;
     ExecuteFn Execute = nullptr;
 };
 
@@ -47,16 +61,52 @@ bool Load(Plugin& p)
     p.UpdateState = ProcAddress<NoArgFn>(p.module, "UpdateState");
     p.ErrorState = ProcAddress<NoArgFn>(p.module, "ErrorState");
     p.Progress = ProcAddress<NoArgFn>(p.module, "Progress");
+    p.ProgressMax = ProcAddress<NoArgFn>(p.module, "ProgressMax");
     p.Execute = ProcAddress<ExecuteFn>(p.module, "Execute");
-    return p.Init && p.Free && p.Cancel && p.UpdateState && p.ErrorState && p.Progress && p.Execute;
+    return p.Init && p.Free && p.Cancel && p.UpdateState && p.ErrorState && p.Progress && p.ProgressMax &&
+           p.Execute;
 }
 
 template <class Done>
-bool WaitFor(Done done)
+bool WaitFor(Done done, DWORD ms = 10000)
 {
-    for (ULONGLONG start = GetTickCount64(); GetTickCount64() - start < 10000; Sleep(5))
+    for (ULONGLONG start = GetTickCount64(); GetTickCount64() - start < ms; Sleep(5))
         if (done()) return true;
     return false;
+}
+
+// Whether fn answers in less than ms milliseconds (and what it answered).
+template <class Fn>
+bool Quick(Fn fn, const std::string& ms, int32_t* answer = nullptr)
+{
+    ULONGLONG start = GetTickCount64();
+    int32_t result = fn();
+    if (answer) *answer = result;
+    return GetTickCount64() - start < std::strtoull(ms.c_str(), nullptr, 10);
+}
+
+std::string States(const Plugin& p)
+{
+    int32_t update = p.UpdateState();
+    return std::to_string(update) + "/" + std::to_string(p.ErrorState());
+}
+
+// The second host thread of thread: and joined<.
+struct SecondHost {
+    Plugin* plugin = nullptr;
+    std::string step;
+    bool played = false;
+    HANDLE thread = nullptr;
+};
+SecondHost g_second;
+ProcessFigures g_baseline;
+
+bool Play(Plugin& p, const std::string& step);
+
+DWORD WINAPI SecondHostThread(void*)
+{
+    g_second.played = Play(*g_second.plugin, g_second.step);
+    return 0;
 }
 
 // Whether the stand-in that the plug-in loaded has journaled a call of the entry point.
@@ -88,15 +138,60 @@ bool Play(Plugin& p, const std::string& step)
         Sleep(std::strtoul(arg.c_str(), nullptr, 10));
         return true;
     }
+    if (step == "baseline") {
+        g_baseline = ReadProcessFigures();
+        return true;
+    }
+    if (step == "gone") {
+        ProcessFigures now;
+        bool gone = WaitFor([&] {
+            now = ReadProcessFigures();
+            return !GetModuleHandleA("zeb_fw_update.dll") && !GetModuleHandleA("drx_runtime.dll") &&
+                   now.HandleCount() <= g_baseline.HandleCount() && now.threads <= g_baseline.threads;
+        }, kUntilMs);
+        if (!gone) std::fprintf(stderr, "baseline: %s\nnow:      %s\n", g_baseline.Text().c_str(), now.Text().c_str());
+        return gone;
+    }
     if (!p.module) return false;  // every other step needs the exports
     if (step == "unload") {
         FreeLibrary(p.module);
         p.module = nullptr;
         return true;
     }
+    if (StartsWith(step, "joined<", arg)) {
+        bool ended = g_second.thread && WaitForSingleObject(g_second.thread, std::strtoul(arg.c_str(), nullptr, 10)) ==
+                                            WAIT_OBJECT_0;
+        if (ended) CloseHandle(g_second.thread);
+        g_second.thread = nullptr;
+        return ended && g_second.played;
+    }
     if (step == "init") return p.Init() == 0;
     if (StartsWith(step, "init=", arg)) return p.Init() == std::atoi(arg.c_str());
     if (step == "cancel") return p.Cancel() == 0;
+    if (StartsWith(step, "thread:", arg)) {
+        if (g_second.thread) return false;
+        g_second.plugin = &p;
+        g_second.step = arg;
+        g_second.played = false;
+        g_second.thread = CreateThread(nullptr, 0, SecondHostThread, nullptr, 0, nullptr);
+        return g_second.thread != nullptr;
+    }
+    if (StartsWith(step, "cancel<", arg)) {
+        int32_t answer = -1;
+        return Quick(p.Cancel, arg, &answer) && answer == 0;
+    }
+    if (StartsWith(step, "polls<", arg))
+        return Quick(p.UpdateState, arg) && Quick(p.ErrorState, arg) && Quick(p.Progress, arg) &&
+               Quick(p.ProgressMax, arg);
+    if (StartsWith(step, "until:", arg)) return WaitFor([&] { return States(p) == arg; }, kUntilMs);
+    if (StartsWith(step, "long:", arg)) {
+        size_t slash = arg.find('/'), equals = arg.find('=');
+        size_t cmdChars = std::strtoul(arg.c_str(), nullptr, 10);
+        size_t sectionChars = std::strtoul(arg.c_str() + slash + 1, nullptr, 10);
+        std::string command = cmdChars ? std::string(cmdChars, 'x') : "FWUpdate";
+        std::string section = sectionChars ? std::string(sectionChars, 'x') : "Zanvi";
+        return p.Execute(command.c_str(), section.c_str(), "", "", 0) == std::atoi(arg.c_str() + equals + 1);
+    }
     if (step == "installing") return WaitFor([&] { return p.Progress() > 0; });
     if (StartsWith(step, "entered:", arg)) return WaitFor([&] { return Entered(arg); });
     if (StartsWith(step, "run:", arg)) {
@@ -105,10 +200,7 @@ bool Play(Plugin& p, const std::string& step)
         int32_t result = p.Execute(command.c_str(), "Zanvi", "", "", 0);
         return equals == std::string::npos || result == std::atoi(arg.c_str() + equals + 1);
     }
-    if (StartsWith(step, "states:", arg)) {
-        int32_t update = p.UpdateState(), error = p.ErrorState();
-        return std::to_string(update) + "/" + std::to_string(error) == arg;
-    }
+    if (StartsWith(step, "states:", arg)) return States(p) == arg;
     if (StartsWith(step, "free<", arg)) {
         ULONGLONG start = GetTickCount64();
         bool freed = p.Free() == 0;

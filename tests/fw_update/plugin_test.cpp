@@ -250,59 +250,35 @@ TEST_F(PluginTest, StopBeforeTheSecondCheckpointCancelsWithoutConnecting)
     EXPECT_TRUE(Calls("DrxRtConnect").empty());
 }
 
-TEST_F(PluginTest, StopWhileConnectingStartsNoInstall)
+// Past the second checkpoint a Cancel only shows at once: the worker follows the update to its
+// real end and reports it, as the runtime installs whatever the host shows.
+TEST_F(PluginTest, CancelWhileConnectingShowsCanceledThenTheRealEnd)
 {
     Start(std::string(kWorld) + "pause DrxRtConnect 300\n");
     EXPECT_EQ(plugin.Run("FWUpdate"), 0);
     ASSERT_TRUE(WaitForCall("DrxRtConnect"));
     EXPECT_EQ(plugin.Cancel(), 0);
-    ASSERT_TRUE(WaitForWorkerExit());
-    EXPECT_TRUE(log.Has("I:FWUpdate::updateThread() - exiting\n\tUpdate state=4 [US_Canceled]\n\tError state=0 "
-                        "[ES_NoError]"));
     ExpectStates(4, 0);
-    EXPECT_TRUE(Calls("DrxRtInstallVCIApp").empty());
+    ASSERT_TRUE(WaitForWorkerExit());
+    EXPECT_TRUE(log.Has("I:FWUpdate::updateThread() - exiting\n\tUpdate state=3 [US_Ready]\n\tError state=0 "
+                        "[ES_NoError]"));
+    EXPECT_FALSE(log.Has("E:FWUpdate::updateThread() - udpate canceled."));
+    ExpectStates(3, 0);
+    EXPECT_EQ(Calls("DrxRtInstallVCIApp").size(), 1u);
 }
 
-TEST_F(PluginTest, CancelDuringAnInstallEndsTheWorkerAtOnce)
+TEST_F(PluginTest, CancelDuringAnInstallShowsCanceledThenTheRealEnd)
 {
-    Start(std::string(kWorld) + "install 10\ndelay 500\n");
+    Start(std::string(kWorld) + "install 10\ndelay 100\n");
     EXPECT_EQ(plugin.Run("FWUpdate"), 0);
     for (DWORD start = GetTickCount(); plugin.Progress() == 0 && GetTickCount() - start < 10000;) Sleep(5);
-    DWORD canceled = GetTickCount();
     EXPECT_EQ(plugin.Cancel(), 0);
-    ASSERT_TRUE(WaitForWorkerExit());
-    EXPECT_LT(GetTickCount() - canceled, 2500u) << "not the 4 s the install still had to go";
-    EXPECT_TRUE(log.Has("I:FWUpdate::updateThread() - exiting\n\tUpdate state=4 [US_Canceled]\n\tError state=0 "
-                        "[ES_NoError]"));
     ExpectStates(4, 0);
-}
-
-// The host's thread polls, state first, while updates fail in the worker: whenever it reads
-// US_Error, the error state it reads next names the reason.
-TEST_F(PluginTest, PollingHostNeverSeesAnErrorWithoutItsReason)
-{
-    const char* failures[] = {
-        "module 4711 1 1 V\n",                                      // not on USB: ES_ModuleId
-        "module 4711 2 1 V\npcapp zvci 1.3.0.3 2013-01-01\n"
-        "server 2.1.0.15 2013-01-01 DRX Product Version\n",         // not compatible: ES_VersionConflict
-        "module 4711 2 1 V\npcapp zvci 1.3.0.2 2013-01-01\ninstall 3 error 2\ndelay 1\n",  // ES_Internal
-    };
-    compat.Set("2.1.0.15", "1.3.0.2");
-    for (const char* failure : failures) {
-        ScenarioFile scenario(failure);
-        ASSERT_EQ(plugin.Init(), 0);
-        for (int round = 0; round < 5; ++round) {
-            ASSERT_EQ(plugin.Run("FWUpdate"), 0);
-            int32_t state = 1, error = 0;
-            for (DWORD start = GetTickCount(); (state == 1 || state == 2) && GetTickCount() - start < 10000;) {
-                state = plugin.UpdateState();
-                error = plugin.ErrorState();
-                EXPECT_FALSE(state == 5 && error == 0) << failure;
-            }
-            EXPECT_EQ(state, 5) << failure;
-        }
-        plugin.Free();
-    }
+    ASSERT_TRUE(WaitForWorkerExit());
+    EXPECT_TRUE(log.Has("I:FWUpdate::updateThread() - exiting\n\tUpdate state=3 [US_Ready]\n\tError state=0 "
+                        "[ES_NoError]"));
+    ExpectStates(3, 0);
+    EXPECT_EQ(plugin.Progress(), 100);
 }
 
 TEST_F(PluginTest, FreeWaitsForARunningWorker)
@@ -398,8 +374,8 @@ TEST_F(PluginTest, SerialNumberFromTheDeviceEntry)
         {".VCI-4711", 4711},      {"VCI-4711x", 4711},
         {"VCI-abc", 0},           {"4711", -1},
         {longValue, 4},           {"VCI" + std::string(300, '-') + "4711", -1},
-        {"VCI-2147483647", 2147483647}, {"VCI-2147483648", -1},
-        {"VCI-99999999999999999999", -1},  // beyond 32 bits: refused like a missing number
+        {"VCI-2147483647", 2147483647}, {"VCI-2147483648", 0},
+        {"VCI-99999999999999999999", 0},  // beyond 32 bits: no number the plug-in can use
     };
     for (const Case& c : cases) {
         ini.SetDevice(kDevice);

@@ -11,6 +11,7 @@
 //     bench update <folder> <repetitions> <the runtime's own delays, ms>
 //     bench update-free <folder> <plugin|bare> <repetitions>
 //     bench resolver-responsiveness <folder>
+//     bench update-responsiveness <folder>
 //
 // Exit code 0 when every sample was taken, 1 with a message on stderr when not, 2 for bad
 // arguments.
@@ -25,6 +26,7 @@
 #include "samples.h"
 #include "selector_bench.h"
 #include "update_bench.h"
+#include "update_responsiveness.h"
 #include "wakeups.h"
 
 namespace {
@@ -39,7 +41,7 @@ std::string Narrow(const wchar_t* text)
 int Usage()
 {
     std::fputs("usage: bench selector|churn|wakeups|resolve|resolver-init|update-init|update|\n"
-               "             update-free|resolver-responsiveness ...\n"
+               "             update-free|resolver-responsiveness|update-responsiveness ...\n"
                "       (see tools/bench/bench_main.cpp)\n",
                stderr);
     return 2;
@@ -54,6 +56,7 @@ int wmain(int argc, wchar_t** argv)
     auto number = [&](int i) { return std::wcstol(argv[i], nullptr, 10); };
     if (command == L"wakeups" && argc == 4) return RunWakeups(number(2), number(3));
     if (command == L"resolver-responsiveness" && argc == 3) return RunResolverResponsiveness(argv[2]);
+    if (command == L"update-responsiveness" && argc == 3) return RunUpdateResponsiveness(argv[2]);
     if (argc < 5) return Usage();
     const std::wstring folder = argv[2];
     if (command == L"selector" && argc == 5) return RunSelectorBench(folder, number(3), number(4));

@@ -86,7 +86,7 @@ int32_t Timed(const char* name, Call call)
     const int32_t result = call();
     const double elapsed = NowMs() - start;
     char figure[64];
-    std::snprintf(figure, sizeof figure, "resp.resolver.%s", name);
+    std::snprintf(figure, sizeof figure, "resp.ZanviResolver.%s", name);
     PrintSample(figure, elapsed);
     return result;
 }
@@ -212,7 +212,7 @@ bool SampledRun(Resolver& r, const char* text, DWORD cancelAfterMs)
 
 int RunResolverResponsiveness(const std::wstring& folder)
 {
-    for (const Export& e : kTargets) std::printf("target resp.resolver.%s %.0f\n", e.name, e.targetMs);
+    for (const Export& e : kTargets) std::printf("target resp.ZanviResolver.%s %.0f\n", e.name, e.targetMs);
     std::fflush(stdout);
     Resolver r;
     if (!r.Load(folder)) return Fail("resolver-responsiveness: the plug-in or the stand-in's steering did not load");
