@@ -36,8 +36,14 @@ DNSSD_DLL="$ROOT/build/mdns/$TARGET/dnssd.dll"
 TEST_EXE="$BUILD/tests/realpeer_test.exe"
 case "$TARGET" in
     x86_64) WINE_CMD="${ZANVI_REALPEER_WINE:-/usr/lib/wine/wine64}"; WINEARCH=win64 ;;
-    i686)   WINE_CMD="${ZANVI_REALPEER_WINE:-}"; WINEARCH=win32
-            [ -n "$WINE_CMD" ] || skip "no 32-bit Wine given for i686 (ZANVI_REALPEER_WINE)" ;;
+    i686)   # 32-bit Wine runs in its root (scripts/root32_run.sh), in a 64-bit prefix with its
+            # 32-bit half made from the root's template.
+            . "$ROOT/scripts/wine32_prefix.sh"
+            WINE_CMD="${ZANVI_REALPEER_WINE:-$WINE}"
+            ZANVI_REALPEER_WINESERVER="${ZANVI_REALPEER_WINESERVER:-$WINESERVER}"
+            WINEARCH=win64
+            [ -f "$ROOT32/.zanvi-root32" ] || [ -n "${ZANVI_REALPEER_WINE:-}" ] ||
+                skip "the 32-bit Wine root is not set up (make setup32)" ;;
     *) die "unknown target $TARGET" ;;
 esac
 WINESERVER_CMD="${ZANVI_REALPEER_WINESERVER:-/usr/lib/wine/wineserver}"
@@ -49,6 +55,8 @@ why="$(pair_unavailable)"
 [ -z "$why" ] || skip "$why"
 
 RUN="$(mktemp -d /tmp/zanvi_realpeer.XXXXXX)"
+# The 32-bit root sees the run's folder (the spool) at its own path.
+export ZANVI_ROOT32_BINDS="$RUN${ZANVI_ROOT32_BINDS:+:$ZANVI_ROOT32_BINDS}"
 SPOOL="$RUN/spool"
 mkdir -p "$SPOOL"
 WINE_ENV=(env WINEPREFIX="$PREFIX" WINEARCH="$WINEARCH" WINEDEBUG=-all
@@ -80,7 +88,10 @@ mkdir -p "$(dirname "$PREFIX")"
 # run's namespace, and every Wine process would join it there: it is ended first.
 pair_in_pc "${WINE_ENV[@]}" $WINESERVER_CMD -k >/dev/null 2>&1
 WINE_STARTED=1
-if [ ! -f "$PREFIX/system.reg" ]; then
+if [ ! -f "$PREFIX/system.reg" ] && [ "$TARGET" = i686 ] && [ -z "${ZANVI_REALPEER_WINE:-}" ]; then
+    say "copying the 32-bit prefix template to $PREFIX"
+    wine32_fresh_prefix "$PREFIX" || die "no 32-bit prefix template"
+elif [ ! -f "$PREFIX/system.reg" ]; then
     say "creating the suite's Wine prefix at $PREFIX"
     pair_in_pc "${WINE_ENV[@]}" $WINE_CMD wineboot -i >/dev/null 2>&1 </dev/null || die "wineboot -i failed"
     pair_in_pc "${WINE_ENV[@]}" $WINESERVER_CMD -w
