@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <numeric>
+#include <optional>
 #include <random>
 #include <set>
 #include <string>
@@ -115,6 +116,30 @@ private:
     HWND m_hDialog = nullptr;
 };
 
+// The selector started on a scenario file of its own, the dnssd stand-in steered through a
+// pipe; ended (Cancel) before the pipe is closed.
+class SteeredSelector {
+public:
+    // Null once the dialog is shown and the stand-in has connected, else what went wrong.
+    const char* Start(const std::wstring& folder, const std::wstring& scenario, const std::string& text)
+    {
+        if (!WriteText(scenario, text)) return "cannot write the scenario";
+        if (!m_pipe.Created()) return "cannot create the steering pipe";
+        m_selector.emplace(folder, scenario, m_pipe);
+        m_hDialog = m_selector->WaitForDialog();
+        if (!m_hDialog) return "no dialog";
+        if (!m_pipe.WaitConnected(5000)) return "the dnssd stand-in did not connect";
+        return nullptr;
+    }
+    CSteeringPipe& Pipe() { return m_pipe; }
+    HWND Dialog() const { return m_hDialog; }
+
+private:
+    CSteeringPipe m_pipe;
+    std::optional<SelectorProcess> m_selector;
+    HWND m_hDialog = nullptr;
+};
+
 class TreeWatch {
 public:
     explicit TreeWatch(HWND hTree) : m_hTree(hTree), m_reader(hTree) {}
@@ -156,14 +181,11 @@ private:
 int RunSelectorBench(const std::wstring& folder, int vcis, int repetitions)
 {
     if (vcis < 1 || vcis > 20 || repetitions < 1) return Fail("selector: 1 to 20 VCIs, 1 repetition or more");
-    const std::wstring scenario = folder + L"\\bench_dnssd_scenario.txt";
-    if (!WriteText(scenario, Scenario(vcis))) return Fail("selector: cannot write the scenario");
-    CSteeringPipe pipe;
-    if (!pipe.Created()) return Fail("selector: cannot create the steering pipe");
-    SelectorProcess selector(folder, scenario, pipe);
-    HWND hDialog = selector.WaitForDialog();
-    if (!hDialog) return Fail("selector: no dialog");
-    if (!pipe.WaitConnected(5000)) return Fail("selector: the dnssd stand-in did not connect");
+    SteeredSelector selector;
+    if (const char* why = selector.Start(folder, folder + L"\\bench_dnssd_scenario.txt", Scenario(vcis)))
+        return Fail((std::string("selector: ") + why).c_str());
+    CSteeringPipe& pipe = selector.Pipe();
+    const HWND hDialog = selector.Dialog();
     TreeWatch tree(GetDlgItem(hDialog, kTreeId));
     if (!tree.Ready()) return Fail("selector: cannot read the tree");
     // The window's answers: the worst WM_NULL round trip from the announcement until the row
@@ -267,14 +289,11 @@ std::set<std::string> RootTexts(HWND hTree, const RemoteItemReader& reader)
 int RunSelectorChurn(const std::wstring& folder, int instances, int seconds)
 {
     if (instances < 1 || instances > 999 || seconds < 1) return Fail("churn: 1 to 999 instances, 1 s or more");
-    const std::wstring scenario = folder + L"\\churn_dnssd_scenario.txt";
-    if (!WriteText(scenario, ChurnScenario(instances))) return Fail("churn: cannot write the scenario");
-    CSteeringPipe pipe;
-    if (!pipe.Created()) return Fail("churn: cannot create the steering pipe");
-    SelectorProcess selector(folder, scenario, pipe);
-    HWND hDialog = selector.WaitForDialog();
-    if (!hDialog) return Fail("churn: no dialog");
-    if (!pipe.WaitConnected(5000)) return Fail("churn: the dnssd stand-in did not connect");
+    SteeredSelector selector;
+    if (const char* why = selector.Start(folder, folder + L"\\churn_dnssd_scenario.txt", ChurnScenario(instances)))
+        return Fail((std::string("churn: ") + why).c_str());
+    CSteeringPipe& pipe = selector.Pipe();
+    const HWND hDialog = selector.Dialog();
     HWND hTree = GetDlgItem(hDialog, kTreeId);
     RemoteItemReader reader(hTree);
     if (!reader.Ready()) return Fail("churn: cannot read the tree");
