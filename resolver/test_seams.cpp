@@ -1,6 +1,9 @@
 // Test build only (see test_seams.h).
 #include "test_seams.h"
 
+#include <atomic>
+#include <new>
+
 #include "network_adapters.h"
 #include "os_version.h"
 #include "resolution.h"
@@ -8,8 +11,15 @@
 namespace {
 
 GetAdaptersInfoFn s_getAdaptersInfo = nullptr;
+std::atomic<bool> s_surveyThrows{false};
 
-GetAdaptersInfoFn FindTestGetAdaptersInfo(HMODULE) { return s_getAdaptersInfo; }
+GetAdaptersInfoFn FindTestGetAdaptersInfo(HMODULE)
+{
+    // Thrown here, in the plug-in's own code: a test program's exception cannot unwind into the
+    // plug-in's frames where each module carries an unwinder of its own (the i686 build).
+    if (s_surveyThrows) throw std::bad_alloc();
+    return s_getAdaptersInfo;
+}
 
 }  // namespace
 
@@ -18,6 +28,7 @@ extern "C" void __cdecl ZanviResolverTest_SetSeams(const ZanviResolverTestSeams*
     const ZanviResolverTestSeams none{};
     const ZanviResolverTestSeams& s = seams ? *seams : none;
     s_getAdaptersInfo = s.getAdaptersInfo;
+    s_surveyThrows = s.surveyThrows;
     AdapterPlatformCalls() = s.getAdaptersInfo ? AdapterPlatform{FindTestGetAdaptersInfo}
                                                : RealAdapterPlatform();
     ResolutionPlatformCalls() = RealResolutionPlatform();

@@ -15,6 +15,7 @@ struct ZanviResolverTestSeams {
     HRESULT (*getAppDataFolder)(wchar_t* folder);               // null: the shell's folder
     const WlanCalls* wlan;                                      // null: wlanapi.dll
     BOOL (*getVersionEx)(OSVERSIONINFOEXW* info);               // null: the platform's record
+    bool surveyThrows;  // the adapter survey throws inside the plug-in, as an allocation failure would
 };
 
 typedef void(__cdecl* PFN_ZanviResolverTest_SetSeams)(const ZanviResolverTestSeams* seams);

@@ -76,7 +76,7 @@ void PluginHost::Unload()
 }
 
 void PluginHost::UseFakeSeams(BOOL (*getVersionEx)(OSVERSIONINFOEXW*), bool realUsbPause,
-                              ULONG(WINAPI* getAdaptersInfo)(PIP_ADAPTER_INFO, PULONG))
+                              bool surveyThrows)
 {
     PFN_ZanviResolverTest_SetSeams setSeams = nullptr;
     Bind(m_module, "ZanviResolverTest_SetSeams", setSeams);
@@ -84,11 +84,12 @@ void PluginHost::UseFakeSeams(BOOL (*getVersionEx)(OSVERSIONINFOEXW*), bool real
     s_usbPauses = 0;
     s_appData = m_dir.Path();
     ZanviResolverTestSeams seams{};
-    seams.getAdaptersInfo = getAdaptersInfo ? getAdaptersInfo : FakeAdapterList::Function();
+    seams.getAdaptersInfo = FakeAdapterList::Function();
     seams.pauseBeforeUsbRetry = realUsbPause ? nullptr : CountedPause;
     seams.getAppDataFolder = TempAppData;
     seams.wlan = &kWlan;
     seams.getVersionEx = getVersionEx;
+    seams.surveyThrows = surveyThrows;
     setSeams(&seams);
 }
 

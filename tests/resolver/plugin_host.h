@@ -24,11 +24,11 @@ public:
     const TempDir& Dir() const { return m_dir; }
     void Unload();
 
-    // Seams of the test build; the adapters are those of the current FakeAdapterList, or of
-    // getAdaptersInfo when given. The pauses of the USB wait are instant unless realUsbPause asks
-    // for the plug-in's own second.
+    // Seams of the test build; the adapters are those of the current FakeAdapterList, and the
+    // survey throws inside the plug-in when surveyThrows says so. The pauses of the USB wait are
+    // instant unless realUsbPause asks for the plug-in's own second.
     void UseFakeSeams(BOOL (*getVersionEx)(OSVERSIONINFOEXW*) = nullptr, bool realUsbPause = false,
-                      ULONG(WINAPI* getAdaptersInfo)(PIP_ADAPTER_INFO, PULONG) = nullptr);
+                      bool surveyThrows = false);
     // Replaces the stand-in's network (after Init has loaded it).
     bool LoadScenario(const std::string& text);
     // Polls UpdateState every 50 ms until 3 or 5 or the time is up (then 0); records each

@@ -8,7 +8,6 @@
 #include <atomic>
 #include <cstring>
 #include <memory>
-#include <new>
 #include <string>
 #include <vector>
 
@@ -600,25 +599,16 @@ TEST_F(PluginRunTest, TwoProcessesResolvingAtOnceEachHearOnlyTheirOwnAnswers)
     }
 }
 
-// The adapter survey, throwing when asked to, as an allocation failure would.
-std::atomic<bool> s_surveyThrows{false};
-ULONG WINAPI SurveyThatMayThrow(PIP_ADAPTER_INFO info, PULONG size)
-{
-    if (s_surveyThrows) throw std::bad_alloc();
-    return FakeAdapterList::Function()(info, size);
-}
-
 // An exception in a thread of the run ends that run in error, traced; it never reaches the host
 // nor ends the process, and the next run goes as usual.
 TEST_F(PluginRunTest, ExceptionInARunThreadEndsTheRunInErrorAndIsTraced)
 {
     Start({kEth3}, Instance("3", "  address 10.0.0.3\n"));
     PluginHost& host = *m_host;
-    host.UseFakeSeams(nullptr, false, SurveyThatMayThrow);
-    s_surveyThrows = true;  // the survey at the start of the run
+    host.UseFakeSeams(nullptr, false, true);  // the survey at the start of the run throws
     ASSERT_EQ(host.Execute("VCI-A7._zeb_vci._tcp.local,58713,eth", host.ipAddress, host.port), 1);
     EXPECT_TRUE(host.WaitForErrorState(5, 5000));
-    s_surveyThrows = false;
+    host.UseFakeSeams();
     EXPECT_TRUE(Contains(m_capture.Messages(), L"E:MainThread(): unexpected exception; the run ends in error"));
     EXPECT_EQ(host.UpdateState(), 5);
     ASSERT_EQ(host.Execute("VCI-A7._zeb_vci._tcp.local,58713,eth", host.ipAddress, host.port), 1);
