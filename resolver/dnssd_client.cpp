@@ -145,6 +145,18 @@ void Save(CResolverRun& run, const char* hostTarget, uint16_t port, uint32_t int
     run.Signal(run.ResolveDone());
 }
 
+// The callbacks run inside the DNS-SD library's frames: nothing may unwind into them. An
+// exception in one ends the run in error.
+template <class Body>
+void InsideCallback(void* context, const wchar_t* where, Body body)
+{
+    try {
+        body();
+    } catch (...) {
+        if (context) static_cast<CResolverRun*>(context)->EndOnException(where);
+    }
+}
+
 }  // namespace
 
 bool IsUsableAddress(DNSServiceErrorType errorCode, const sockaddr* address)
@@ -266,18 +278,15 @@ void ResolveReplyBody(DNSServiceFlags flags, uint32_t interfaceIndex, DNSService
 
 }  // namespace
 
-// The callbacks run inside the DNS-SD library's frames: nothing may unwind into them.
 void DNSSD_API resolve_reply(DNSServiceRef, DNSServiceFlags flags, uint32_t interfaceIndex,
                              DNSServiceErrorType errorCode, const char* fullname,
                              const char* hosttarget, uint16_t port, uint16_t txtLen,
                              const unsigned char* txtRecord, void* context)
 {
-    try {
+    InsideCallback(context, L"resolve_reply", [&] {
         ResolveReplyBody(flags, interfaceIndex, errorCode, fullname, hosttarget, port, txtLen,
                          txtRecord, context);
-    } catch (...) {
-        if (context) static_cast<CResolverRun*>(context)->EndOnException(L"resolve_reply");
-    }
+    });
 }
 
 bool KeepResolveReply(EDesiredInterface desired, uint32_t interfaceIndex)
@@ -341,9 +350,7 @@ void DNSSD_API addrinfo_reply(DNSServiceRef, DNSServiceFlags flags, uint32_t int
                               DNSServiceErrorType errorCode, const char* hostname,
                               const sockaddr* address, uint32_t ttl, void* context)
 {
-    try {
+    InsideCallback(context, L"addrinfo_reply", [&] {
         AddrInfoReplyBody(flags, interfaceIndex, errorCode, hostname, address, ttl, context);
-    } catch (...) {
-        if (context) static_cast<CResolverRun*>(context)->EndOnException(L"addrinfo_reply");
-    }
+    });
 }
