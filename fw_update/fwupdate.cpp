@@ -225,17 +225,26 @@ void FWUpdate::updateThread(void* pVoid, HANDLE hStop)
         return;
     }
     FWUpdate& engine = *static_cast<FWUpdate*>(pVoid);
+    // Marked finished before its final states go out: a command that sees them waits for this
+    // thread's end instead of finding it still running.
+    auto endWith = [&engine](int32_t update, int32_t error) {
+        engine._workerFinished = true;
+        engine.setStates(update, error);
+    };
     try {
         engine.setUpdateState(US_Working);
         bool canceled = engine.isStopRequested();
         if (!canceled) {
             if (engine._findTargetVCI() != 0) {
-                engine.setStates(US_Error, ES_ModuleId);
+                endWith(US_Error, ES_ModuleId);
             } else if (!(canceled = engine.isStopRequested())) {
                 // From here on a Cancel only shows at once; the real end replaces it.
                 switch (engine._doUpdate(hStop)) {
-                case kInstallDone: engine.setStates(US_Ready, ES_NoError); break;
-                case kInstallFailed: engine.setUpdateState(US_Error); break;  // its reason is set
+                case kInstallDone: endWith(US_Ready, ES_NoError); break;
+                case kInstallFailed:  // its reason is set
+                    engine._workerFinished = true;
+                    engine.setUpdateState(US_Error);
+                    break;
                 case kInstallReleased:
                     g_LogFile.Write("E:", "FWUpdate::updateThread() - engine freed: no longer following the install.");
                     break;
@@ -244,11 +253,11 @@ void FWUpdate::updateThread(void* pVoid, HANDLE hStop)
         }
         if (canceled) {
             g_LogFile.Write("E:", "FWUpdate::updateThread() - udpate canceled.");
-            engine.setStates(US_Canceled, ES_NoError);
+            endWith(US_Canceled, ES_NoError);
         }
     } catch (...) {
         // Nothing may escape a thread; the host sees a failed update.
-        engine.setStates(US_Error, ES_Failed);
+        endWith(US_Error, ES_Failed);
         try {
             g_LogFile.Write("E:", "FWUpdate::updateThread() - exception: the update ends as failed");
         } catch (...) {
