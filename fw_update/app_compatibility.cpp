@@ -5,6 +5,7 @@
 #include <mbstring.h>
 
 #include "narrow_path.h"
+#include "system_library.h"
 
 namespace {
 
@@ -22,8 +23,14 @@ const DrxRtPCAppItem* FindPcApp(const PCAppList& apps, const char* pszName)
 
 std::string AppCompatConfigPath()
 {
+    // The shell library only for this call: imported, it would load with every load of the
+    // plug-in.
+    using GetFolderPathFn = HRESULT(WINAPI*)(HWND, int, HANDLE, DWORD, LPSTR);
+    CSystemLibrary shell32(L"shell32.dll");
+    auto getFolderPath = shell32.Bind<GetFolderPathFn>("SHGetFolderPathA");
     char szFolder[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathA(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, szFolder))) return std::string();
+    if (!getFolderPath || FAILED(getFolderPath(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, szFolder)))
+        return std::string();
     return JoinPath(szFolder, kCompatFile);
 }
 

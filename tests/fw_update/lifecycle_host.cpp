@@ -21,12 +21,17 @@
 //   free<<ms>                   Free answers 0 in less than ms milliseconds
 //   thread:<step>               plays the step on a second host thread
 //   joined<<ms>                 that thread ends within ms milliseconds, its step as expected
+//   shell                       loads the shell library, asks it for the all-users data folder
+//                               and frees it, as a windowed host has long done: what the platform
+//                               then keeps for the whole process (under Wine user32 and its
+//                               companions, with their handles) is the host's, not the plug-in's
 //   baseline                    takes the process's handles and threads
 //   gone                        wait (at most 20 s) until neither the plug-in nor the runtime is
 //                               loaded and handles and threads are back at the baseline
 //   sleep:<ms>
 //   a|b|...                     cycle i plays choice i modulo their number; "-" plays nothing
 #include <windows.h>
+#include <shlobj.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -137,6 +142,15 @@ bool Play(Plugin& p, const std::string& step)
     if (StartsWith(step, "sleep:", arg)) {
         Sleep(std::strtoul(arg.c_str(), nullptr, 10));
         return true;
+    }
+    if (step == "shell") {
+        char folder[MAX_PATH] = {};
+        HMODULE shell32 = LoadLibraryW(L"shell32.dll");
+        typedef HRESULT(WINAPI * GetFolderPathFn)(HWND, int, HANDLE, DWORD, LPSTR);
+        GetFolderPathFn getFolderPath = ProcAddress<GetFolderPathFn>(shell32, "SHGetFolderPathA");
+        bool ok = getFolderPath && SUCCEEDED(getFolderPath(nullptr, CSIDL_COMMON_APPDATA, nullptr, 0, folder));
+        if (shell32) FreeLibrary(shell32);
+        return ok;
     }
     if (step == "baseline") {
         g_baseline = ReadProcessFigures();

@@ -83,14 +83,15 @@ const Case kCases[] = {
       "polls<50", "free<1000", "sleep:5000", "init", "free<3000", "unload"},
      40000},
     // The given-up worker cleans up after itself once its call returns, also after the host has
-    // unloaded the plug-in: no handle, thread or library of it is left. (A first cycle has the
-    // platform open what it keeps for the process, such as its INI file mapping key.)
+    // unloaded the plug-in: no handle, thread or library of it is left. (A first cycle and a
+    // shell call have the platform open what it keeps for the process, such as its INI file
+    // mapping key and, under Wine, the user32 that the shell library brings in.)
     {"UnloadWithAStuckRuntimeCall", "pause DrxRtConnect 14000\n",
-     {"load", "init", "run:discoverModules (debug)=0", "free<3000", "unload", "baseline", "load", "init", "run:FWUpdate=0", "entered:DrxRtConnect",
+     {"shell", "load", "init", "run:discoverModules (debug)=0", "free<3000", "unload", "baseline", "load", "init", "run:FWUpdate=0", "entered:DrxRtConnect",
       "free<12500", "unload", "gone"},
      40000},
     {"FreeWithinItsBoundDuringAStuckInstallCall", kStuckInstallCall,
-     {"load", "init", "run:discoverModules (debug)=0", "free<3000", "unload", "baseline", "load", "init", "run:FWUpdate=0",
+     {"shell", "load", "init", "run:discoverModules (debug)=0", "free<3000", "unload", "baseline", "load", "init", "run:FWUpdate=0",
       "entered:DrxRtInstallVCIApp", "cancel<50", "free<11000", "unload", "gone"},
      40000},
     // Free's own runtime calls may hang too: the runtime's shutdown goes on on a thread of its own
