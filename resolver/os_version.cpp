@@ -6,6 +6,7 @@
 
 #include "log.h"
 #include "proc_address.h"
+#include "system_library.h"
 
 namespace {
 
@@ -32,7 +33,15 @@ BOOL RealGetProductInfo(DWORD major, DWORD minor, DWORD spMajor, DWORD spMinor, 
     return fn ? fn(major, minor, spMajor, spMinor, edition) : FALSE;
 }
 
-int RealGetSystemMetrics(int index) { return GetSystemMetrics(index); }
+// user32 only for this call of the Wi-Fi path's OS check: imported, it would load with every
+// load of the plug-in (a console host has none).
+int RealGetSystemMetrics(int index)
+{
+    using Fn = int(WINAPI*)(int);
+    CSystemLibrary user32(L"user32.dll");
+    auto getSystemMetrics = user32.Bind<Fn>("GetSystemMetrics");
+    return getSystemMetrics ? getSystemMetrics(index) : 0;
+}
 
 const OsPlatform kReal{RealGetVersionEx, RealGetNativeSystemInfo, RealGetProductInfo,
                        RealGetSystemMetrics};
