@@ -4,7 +4,8 @@
 # prefix of its own, takes the samples (build/x86_64/sim/bench.exe, and the selector's CPU time
 # from /proc), then prints one table and writes build/bench/results.csv and
 # build/bench/results.png, and the host-responsiveness table. Exits non-zero when a measurement
-# fails or an export misses its target. `scripts/bench.sh responsiveness` takes that table alone.
+# fails or an export misses its target. `scripts/bench.sh responsiveness` takes that table alone,
+# `scripts/bench.sh load` the LoadLibrary + Init rows alone.
 set -uo pipefail
 ROOT="$(cd "$(dirname "$0")/.." && pwd)"
 if [ -z "${DISPLAY:-}" ]; then
@@ -48,7 +49,7 @@ measure() {
 
 stage() {
     for f in "$BIN/ZanviSelector.exe" "$BIN/ZanviResolver.dll" "$BIN/zeb_fw_update.dll" "$SIM/dnssd.dll" \
-             "$SIM/drx_runtime.dll" "$SIM/scripted_user.exe" "$BENCH" "$TESTS/ZanviResolverSeams.dll" \
+             "$SIM/drx_runtime.dll" "$SIM/scripted_user.exe" "$BENCH" "$SIM/bench_stub.dll" "$TESTS/ZanviResolverSeams.dll" \
              "$TESTS/e2e_resolver/ZanviResolver.dll"; do
         [ -f "$f" ] || die "${f#"$ROOT"/} is not built (make build)"
     done
@@ -61,8 +62,8 @@ stage() {
        "$STAGE/resolver/"
     cp "$ROOT/demo/dnssd_scenario.txt" "$STAGE/resolver/"
     # Loading and Init are measured on the shipping build itself.
-    cp "$BIN/ZanviResolver.dll" "$SIM/dnssd.dll" "$STAGE/resolver_plain/"
-    cp "$BIN/zeb_fw_update.dll" "$SIM/drx_runtime.dll" "$STAGE/update/"
+    cp "$BIN/ZanviResolver.dll" "$SIM/dnssd.dll" "$SIM/bench_stub.dll" "$STAGE/resolver_plain/"
+    cp "$BIN/zeb_fw_update.dll" "$SIM/drx_runtime.dll" "$SIM/bench_stub.dll" "$STAGE/update/"
     cat >"$STAGE/update/drx_runtime.scenario" <<EOF
 module 1 6 1 DEMO-01
 pcapp zvci 1.3.0.3 2013-05-17
@@ -153,20 +154,38 @@ take_samples() {
     done
     echo "-- Selector: idle CPU, and the design's wake-ups alone"
     for entry in "${CPU_VCIS[@]}"; do idle_cpu "$entry"; done
-    echo "-- Resolver: Execute -> Ready per link; LoadLibrary + Init"
+    echo "-- Resolver: Execute -> Ready per link"
     for entry in usb wifi eth; do measure resolve "$(winpath "$STAGE/resolver")" "$entry" "$RESOLVE_REPS"; done
-    for entry in $(seq "$INIT_PROCESSES"); do
-        measure resolver-init "$(winpath "$STAGE/resolver_plain")" plugin "$INIT_REPS"
-        measure resolver-init "$(winpath "$STAGE/resolver_plain")" bare "$INIT_REPS"
-    done
-    echo "-- Update plug-in: LoadLibrary + Init, an update, Free during an install"
-    for entry in $(seq "$INIT_PROCESSES"); do
-        measure update-init "$(winpath "$STAGE/update")" plugin "$INIT_REPS"
-        measure update-init "$(winpath "$STAGE/update")" bare "$INIT_REPS"
-    done
+    take_load_cost
+    echo "-- Update plug-in: an update, Free during an install"
     measure update "$(winpath "$STAGE/update")" "$UPDATE_REPS" $((INSTALL_COMPONENTS * INSTALL_DELAY_MS))
     measure update-free "$(winpath "$STAGE/update")" plugin "$UPDATE_REPS"
     measure update-free "$(winpath "$STAGE/update")" bare "$UPDATE_REPS"
+}
+
+# LoadLibrary + Init of each plug-in, beside the same outside work done bare, in processes of
+# their own so that each gives one cold sample.
+take_load_cost() {
+    local entry lines
+    echo "-- LoadLibrary + Init: the resolver, the update plug-in (first the trace lines Init sends)"
+    lines=$(init_trace_lines resolver-init "$STAGE/resolver_plain" resolver.init.lines) || die "the resolver's trace lines"
+    for entry in $(seq "$INIT_PROCESSES"); do
+        measure resolver-init "$(winpath "$STAGE/resolver_plain")" plugin "$INIT_REPS"
+        measure resolver-init "$(winpath "$STAGE/resolver_plain")" bare "$INIT_REPS" "$lines"
+    done
+    lines=$(init_trace_lines update-init "$STAGE/update" update.init.lines) || die "the update plug-in's trace lines"
+    for entry in $(seq "$INIT_PROCESSES"); do
+        measure update-init "$(winpath "$STAGE/update")" plugin "$INIT_REPS"
+        measure update-init "$(winpath "$STAGE/update")" bare "$INIT_REPS" "$lines"
+    done
+}
+
+# The trace lines a plug-in emits during LoadLibrary + Init, counted in a process of their own
+# (the resolver's by a debug monitor, the update plug-in's in its log file); shown as a sample,
+# the number printed alone.
+init_trace_lines() {  # init_trace_lines <command> <folder> <figure>
+    measure "$1" "$(winpath "$2")" lines 1 >&2
+    awk -v f="$3" '$1 == "sample" && $2 == f { n = $3 } END { if (n == "") exit 1; print n + 0 }' "$SAMPLES"
 }
 
 # Host responsiveness: each plug-in's exports timed from a second host thread while the stand-ins
@@ -208,10 +227,17 @@ rows() {
     for n in usb wifi eth; do
         echo "resolver.$n|ms|resolver: Execute -> Ready, $n|714|sleep 100 + 2 phases x (wait 300 + reply 2) + poll 10"
     done
-    echo "resolver.init.cold|ms|resolver: LoadLibrary + Init, cold|bare|dnssd.dll + Iphlpapi + one survey, bare"
-    echo "resolver.init.warm|ms|resolver: LoadLibrary + Init, warm|bare|dnssd.dll + Iphlpapi + one survey, bare"
-    echo "update.init.cold|ms|update: LoadLibrary + Init, cold|bare|runtime loaded, bound, constructed, bare"
-    echo "update.init.warm|ms|update: LoadLibrary + Init, warm|bare|runtime loaded, bound, constructed, bare"
+    local lines
+    lines=$(awk '$1 == "sample" && $2 == "resolver.init.lines" { print $3 + 0 }' "$SAMPLES")
+    for n in cold warm; do
+        echo "resolver.init.$n|ms|resolver: LoadLibrary + Init, $n|bare|$(
+            )a library + dnssd.dll + Iphlpapi + one survey + ${lines:-?} trace lines, bare"
+    done
+    lines=$(awk '$1 == "sample" && $2 == "update.init.lines" { print $3 + 0 }' "$SAMPLES")
+    for n in cold warm; do
+        echo "update.init.$n|ms|update: LoadLibrary + Init, $n|bare|$(
+            )a library + the runtime loaded, bound, constructed + ${lines:-?} log lines, bare"
+    done
     echo "update.beyond|ms|update: FWUpdate -> Ready, beyond the runtime delays|10|$(
         )no wait in the design: one host poll (the $INSTALL_COMPONENTS x $INSTALL_DELAY_MS ms of the runtime taken off)"
     echo "update.free|ms|update: Free during an install|bare|disconnect + destruct + unload the runtime, bare"
@@ -220,7 +246,7 @@ rows() {
 # Per row, tab-separated: figure, unit, what, floor, where the floor comes from, n, min, median,
 # max, median / floor, the worst alignment (or empty).
 figures() {
-    rows | awk -F'|' -v OFS='\t' -v samples="$SAMPLES" '
+    rows | grep -E "^[^|]*${ROWS_ONLY:-}" | awk -F'|' -v OFS='\t' -v samples="$SAMPLES" '
         # Sorts the n values of list into s (insertion sort: a few dozen values).
         function sort(list, n,    i, j, t) {
             for (i = 1; i <= n; i++) s[i] = list[i]
@@ -329,6 +355,14 @@ draw_chart() {  # draw_chart <figures> <png>
 echo "== Zanvi bench: latencies and idle CPU on the stand-ins, against the design's floors"
 stage
 prepare_prefix
+if [ "${1:-}" = load ]; then
+    : >"$SAMPLES"
+    take_load_cost
+    ROWS_ONLY='[.]init[.]'
+    figures >"$OUT/figures.tsv" || die "incomplete samples"
+    print_table "$OUT/figures.tsv"
+    exit 0
+fi
 if [ "${1:-}" = responsiveness ]; then
     : >"$SAMPLES"
     take_responsiveness

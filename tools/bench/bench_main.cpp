@@ -6,8 +6,8 @@
 //     bench churn <folder> <instances> <seconds>      (by hand, not part of make bench)
 //     bench wakeups <VCIs listed> <seconds>
 //     bench resolve <folder> <usb|wifi|eth> <repetitions>
-//     bench resolver-init <folder> <plugin|bare> <repetitions>
-//     bench update-init <folder> <plugin|bare> <repetitions>
+//     bench resolver-init <folder> <plugin|bare|lines> <repetitions> [<trace lines of bare>]
+//     bench update-init <folder> <plugin|bare|lines> <repetitions> [<trace lines of bare>]
 //     bench update <folder> <repetitions> <the runtime's own delays, ms>
 //     bench update-free <folder> <plugin|bare> <repetitions>
 //     bench resolver-responsiveness <folder>
@@ -62,8 +62,9 @@ int wmain(int argc, wchar_t** argv)
     if (command == L"selector" && argc == 5) return RunSelectorBench(folder, number(3), number(4));
     if (command == L"churn" && argc == 5) return RunSelectorChurn(folder, number(3), number(4));
     if (command == L"resolve" && argc == 5) return RunResolve(folder, Narrow(argv[3]), number(4));
-    if (command == L"resolver-init" && argc == 5) return RunResolverInit(folder, Narrow(argv[3]), number(4));
-    if (command == L"update-init" && argc == 5) return RunUpdateInit(folder, Narrow(argv[3]), number(4));
+    const int traceLines = argc == 6 ? number(5) : 0;
+    if (command == L"resolver-init" && argc <= 6) return RunResolverInit(folder, Narrow(argv[3]), number(4), traceLines);
+    if (command == L"update-init" && argc <= 6) return RunUpdateInit(folder, Narrow(argv[3]), number(4), traceLines);
     if (command == L"update" && argc == 5) return RunUpdate(folder, number(3), number(4));
     if (command == L"update-free" && argc == 5) return RunUpdateFree(folder, Narrow(argv[3]), number(4));
     return Usage();

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "init_floor.h"
 #include "proc_address.h"
 #include "samples.h"
 
@@ -50,16 +51,18 @@ struct Resolver {
     }
 };
 
-// What Init is asked to do, without the plug-in: both libraries and one adapter survey. Answers
-// the milliseconds it took, -1 when a library is missing.
-double BareInitMs(const std::wstring& folder)
+// What LoadLibrary + Init asks of the outside, without the plug-in: a library loaded, both
+// libraries and one adapter survey, and traceLines lines to the debugger output. Answers the
+// milliseconds it took, -1 when a library is missing.
+double BareInitMs(const std::wstring& folder, int traceLines)
 {
     double start = NowMs();
+    CStubLibrary stub(folder);
     HMODULE dnssd = LoadLibraryW((folder + L"\\dnssd.dll").c_str());
     HMODULE iphlpapi = LoadLibraryW(L"Iphlpapi");
     using GetAdaptersInfoFn = ULONG(WINAPI*)(PIP_ADAPTER_INFO, PULONG);
     auto getAdaptersInfo = ProcAddress<GetAdaptersInfoFn>(iphlpapi, "GetAdaptersInfo");
-    bool ok = dnssd && getAdaptersInfo;
+    bool ok = stub.Loaded() && dnssd && getAdaptersInfo;
     if (ok) {
         std::vector<IP_ADAPTER_INFO> records(1);
         ULONG size = sizeof(IP_ADAPTER_INFO);
@@ -68,6 +71,7 @@ double BareInitMs(const std::wstring& folder)
             size = static_cast<ULONG>(records.size() * sizeof(IP_ADAPTER_INFO));
             getAdaptersInfo(records.data(), &size);
         }
+        SendTraceLines(traceLines);
     }
     double elapsed = NowMs() - start;
     if (iphlpapi) FreeLibrary(iphlpapi);
@@ -103,15 +107,26 @@ int RunResolve(const std::wstring& folder, const std::string& link, int repetiti
     return result;
 }
 
-int RunResolverInit(const std::wstring& folder, const std::string& kind, int repetitions)
+int RunResolverInit(const std::wstring& folder, const std::string& kind, int repetitions, int traceLines)
 {
-    if ((kind != "plugin" && kind != "bare") || repetitions < 1)
-        return Fail("resolver-init: plugin or bare, 1 repetition or more");
+    if ((kind != "plugin" && kind != "bare" && kind != "lines") || repetitions < 1 || traceLines < 0)
+        return Fail("resolver-init: plugin, bare or lines, 1 repetition or more");
+    if (kind == "lines") {
+        CDebugOutputCounter counter;
+        Resolver resolver;
+        bool started = counter.Listening() && resolver.Load(folder) && resolver.init() == 0;
+        int lines = started ? counter.LinesUntilNow() : -1;
+        if (resolver.free) resolver.free();
+        resolver.Unload();
+        if (lines < 0) return Fail("resolver-init: the trace lines of Init could not be counted");
+        PrintSample("resolver.init.lines", lines);
+        return 0;
+    }
     const std::string suffix = kind == "bare" ? ".bare" : "";
     for (int i = 0; i < repetitions; ++i) {
         const std::string figure = (i == 0 ? "resolver.init.cold" : "resolver.init.warm") + suffix;
         if (kind == "bare") {
-            double elapsed = BareInitMs(folder);
+            double elapsed = BareInitMs(folder, traceLines);
             if (elapsed < 0) return Fail("resolver-init: the libraries did not load");
             PrintSample(figure.c_str(), elapsed);
             continue;

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "drx_rt_api.h"
+#include "init_floor.h"
 #include "proc_address.h"
 #include "samples.h"
 
@@ -117,16 +118,34 @@ bool KnownKind(const std::string& kind, int repetitions)
 
 }  // namespace
 
-int RunUpdateInit(const std::wstring& folder, const std::string& kind, int repetitions)
+int RunUpdateInit(const std::wstring& folder, const std::string& kind, int repetitions, int traceLines)
 {
-    if (!KnownKind(kind, repetitions)) return Fail("update-init: plugin or bare, 1 repetition or more");
+    if ((!KnownKind(kind, repetitions) && kind != "lines") || traceLines < 0)
+        return Fail("update-init: plugin, bare or lines, 1 repetition or more");
+    if (kind == "lines") {
+        // Counted in the log file: under Wine the load banner, written by the library's entry
+        // point, does not reach a debug monitor.
+        const std::wstring pluginLog = folder + L"\\zeb_fw_update.dll.log";
+        const int before = CountFileLines(pluginLog);
+        Plugin plugin;
+        bool started = plugin.Load(folder) && plugin.init() == 0;
+        const int lines = CountFileLines(pluginLog) - before;
+        if (plugin.free) plugin.free();
+        plugin.Unload();
+        if (!started || lines < 0) return Fail("update-init: the trace lines of Init could not be counted");
+        PrintSample("update.init.lines", lines);
+        return 0;
+    }
     const std::string suffix = kind == "bare" ? ".bare" : "";
+    const std::wstring log = folder + L"\\bare_trace.log";
     for (int i = 0; i < repetitions; ++i) {
         const std::string figure = (i == 0 ? "update.init.cold" : "update.init.warm") + suffix;
         double start = NowMs();
         if (kind == "bare") {
+            CStubLibrary stub(folder);
             BareRuntime runtime;
-            bool loaded = runtime.Load();
+            bool loaded = stub.Loaded() && runtime.Load();
+            if (loaded) AppendTraceLines(traceLines, log);
             double end = NowMs();
             if (!loaded) return Fail("update-init: the registered runtime did not start");
             PrintSample(figure.c_str(), end - start);

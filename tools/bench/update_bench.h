@@ -6,10 +6,13 @@
 
 #include <string>
 
-// kind "plugin": LoadLibrary + Init of folder\zeb_fw_update.dll; "bare": the registered runtime
-// loaded, its 59 entry points bound, constructed and its event callback registered. Prints
-// update.init.cold[.bare] for the first repetition and update.init.warm[.bare] after it.
-int RunUpdateInit(const std::wstring& folder, const std::string& kind, int repetitions);
+// kind "plugin": LoadLibrary + Init of folder\zeb_fw_update.dll; "bare": a library of the
+// benchmark's loaded, the registered runtime loaded, its 59 entry points bound, constructed and
+// its event callback registered, and traceLines lines appended to a log file beside the plug-in
+// as its log appends them. Prints update.init.cold[.bare] for the first repetition and
+// update.init.warm[.bare] after it. "lines": counts the lines that the plug-in adds to its log
+// during LoadLibrary + Init, and prints them as update.init.lines.
+int RunUpdateInit(const std::wstring& folder, const std::string& kind, int repetitions, int traceLines);
 
 // "FWUpdate" on the VCI of the Corvex host's INI file, polled every 10 ms until Ready. Prints
 // update.beyond: the milliseconds beyond standInMs, the runtime's own delays.
