@@ -4,9 +4,9 @@
 
 #include <cstdarg>
 #include <cwchar>
-#include <ctime>
 
 #include "log_limits.h"
+#include "log_stamp.h"
 
 namespace {
 
@@ -26,15 +26,6 @@ void FormatCutV(wchar_t* buf, std::size_t count, const wchar_t* format, ...)
     va_end(args);
 }
 
-void LocalStamp(wchar_t* out, const wchar_t* pattern)
-{
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    if (localtime_s(&local, &now) != 0 ||
-        std::wcsftime(out, logbuf::kStampChars, pattern, &local) == 0)
-        out[0] = L'\0';
-}
-
 }  // namespace
 
 void WriteLog(const wchar_t* tag, const wchar_t* format, ...)
@@ -45,8 +36,8 @@ void WriteLog(const wchar_t* tag, const wchar_t* format, ...)
     wchar_t szMessage[logbuf::kLineChars];
     wchar_t szLine[logbuf::kLineChars];
 
-    LocalStamp(szDate, L"%Y-%m-%d");
-    LocalStamp(szTime, L"%H:%M:%S");
+    logstamp::Date(szDate);
+    logstamp::Time(szTime);
 
     va_list args;
     va_start(args, format);

@@ -4,23 +4,11 @@
 
 #include <cstdarg>
 #include <cstring>
-#include <ctime>
 
 #include "log_limits.h"
+#include "log_stamp.h"
 
 CLogFile g_LogFile;
-
-namespace {
-
-void LocalStamp(char* out, const char* pattern)
-{
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    if (localtime_s(&local, &now) != 0 || std::strftime(out, logbuf::kStampChars, pattern, &local) == 0)
-        out[0] = '\0';
-}
-
-}  // namespace
 
 CLogFile::CLogFile() : m_pStream(nullptr), m_szFileName{} {}
 
@@ -48,8 +36,8 @@ void CLogFile::Write(const char* tag, const char* format, ...)
 
     char szDate[logbuf::kStampChars];
     char szTime[logbuf::kStampChars];
-    LocalStamp(szDate, "%Y-%m-%d");
-    LocalStamp(szTime, "%H:%M:%S");
+    logstamp::Date(szDate);
+    logstamp::Time(szTime);
 
     // vsnprintf/snprintf cut at size-1 and always terminate.
     char szMessage[logbuf::kLineChars];
