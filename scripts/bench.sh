@@ -180,9 +180,8 @@ take_load_cost() {
     done
 }
 
-# The trace lines a plug-in emits during LoadLibrary + Init, counted in a process of their own
-# (the resolver's by a debug monitor, the update plug-in's in its log file); shown as a sample,
-# the number printed alone.
+# The lines a plug-in sends to the debugger output during LoadLibrary + Init, caught in a process
+# of their own (before a debugger would see them); shown as a sample, the number printed alone.
 init_trace_lines() {  # init_trace_lines <command> <folder> <figure>
     measure "$1" "$(winpath "$2")" lines 1 >&2
     awk -v f="$3" '$1 == "sample" && $2 == f { n = $3 } END { if (n == "") exit 1; print n + 0 }' "$SAMPLES"

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "debug_capture.h"
 #include "init_floor.h"
 #include "proc_address.h"
 #include "samples.h"
@@ -112,14 +113,14 @@ int RunResolverInit(const std::wstring& folder, const std::string& kind, int rep
     if ((kind != "plugin" && kind != "bare" && kind != "lines") || repetitions < 1 || traceLines < 0)
         return Fail("resolver-init: plugin, bare or lines, 1 repetition or more");
     if (kind == "lines") {
-        CDebugOutputCounter counter;
+        DebugOutputCapture capture;
         Resolver resolver;
-        bool started = counter.Listening() && resolver.Load(folder) && resolver.init() == 0;
-        int lines = started ? counter.LinesUntilNow() : -1;
+        bool started = resolver.Load(folder) && resolver.init() == 0;
+        const std::size_t lines = capture.Lines().size();
         if (resolver.free) resolver.free();
         resolver.Unload();
-        if (lines < 0) return Fail("resolver-init: the trace lines of Init could not be counted");
-        PrintSample("resolver.init.lines", lines);
+        if (!started) return Fail("resolver-init: the plug-in did not start");
+        PrintSample("resolver.init.lines", static_cast<double>(lines));
         return 0;
     }
     const std::string suffix = kind == "bare" ? ".bare" : "";

@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "drx_rt_api.h"
+#include "debug_capture.h"
 #include "init_floor.h"
 #include "proc_address.h"
 #include "samples.h"
@@ -123,17 +124,14 @@ int RunUpdateInit(const std::wstring& folder, const std::string& kind, int repet
     if ((!KnownKind(kind, repetitions) && kind != "lines") || traceLines < 0)
         return Fail("update-init: plugin, bare or lines, 1 repetition or more");
     if (kind == "lines") {
-        // Counted in the log file: under Wine the load banner, written by the library's entry
-        // point, does not reach a debug monitor.
-        const std::wstring pluginLog = folder + L"\\zeb_fw_update.dll.log";
-        const int before = CountFileLines(pluginLog);
+        DebugOutputCapture capture;
         Plugin plugin;
         bool started = plugin.Load(folder) && plugin.init() == 0;
-        const int lines = CountFileLines(pluginLog) - before;
+        const std::size_t lines = capture.Lines().size();
         if (plugin.free) plugin.free();
         plugin.Unload();
-        if (!started || lines < 0) return Fail("update-init: the trace lines of Init could not be counted");
-        PrintSample("update.init.lines", lines);
+        if (!started) return Fail("update-init: the plug-in did not start");
+        PrintSample("update.init.lines", static_cast<double>(lines));
         return 0;
     }
     const std::string suffix = kind == "bare" ? ".bare" : "";

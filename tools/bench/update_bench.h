@@ -10,8 +10,8 @@
 // benchmark's loaded, the registered runtime loaded, its 59 entry points bound, constructed and
 // its event callback registered, and traceLines lines appended to a log file beside the plug-in
 // as its log appends them. Prints update.init.cold[.bare] for the first repetition and
-// update.init.warm[.bare] after it. "lines": counts the lines that the plug-in adds to its log
-// during LoadLibrary + Init, and prints them as update.init.lines.
+// update.init.warm[.bare] after it. "lines": counts the lines that the plug-in sends to the debugger
+// output during LoadLibrary + Init, and prints them as update.init.lines.
 int RunUpdateInit(const std::wstring& folder, const std::string& kind, int repetitions, int traceLines);
 
 // "FWUpdate" on the VCI of the Corvex host's INI file, polled every 10 ms until Ready. Prints
