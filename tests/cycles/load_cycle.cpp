@@ -8,6 +8,10 @@
 //                    update's end or nothing (in turn), Free
 //   resolve:<text>   ZanviResolver.dll: Init, Execute(text), then Cancel and at once Execute
 //                    again, the run's end or nothing (in turn), Free
+//   wifi:<text>      ZanviResolverSeams.dll as resolve:, on a Windows 7 workstation whose one
+//                    adapter is a USB Wi-Fi dongle on interface 3: each Execute of a wifi request
+//                    writes the ad-hoc profile in the roaming application-data folder and reads
+//                    it through COM (only the native Wi-Fi calls are stood in for: Wine's abort)
 //   dnssd            dnssd.dll driven as the resolver drives it: a browse, a resolve and an
 //                    address lookup of VCI-A7._zeb_vci._tcp on the scenario beside the library
 //   runtime          drx_runtime.dll driven as the update plug-in drives it: construction, an
@@ -21,10 +25,12 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 #include <memory>
 #include <string>
 
@@ -32,6 +38,7 @@
 #include "drx_rt_api.h"
 #include "process_figures.h"
 #include "proc_address.h"
+#include "test_seams.h"
 
 namespace {
 
@@ -128,6 +135,104 @@ public:
         if (cycle % 3 == 2) Sleep(PauseMs(cycle, 400));
         Free();
         return ready;
+    }
+};
+
+// The one adapter of the Wi-Fi cycle, as GetAdaptersInfo reports it; called from the plug-in's
+// threads too, so it keeps nothing.
+ULONG WINAPI DongleAdaptersInfo(PIP_ADAPTER_INFO buffer, PULONG size)
+{
+    if (!size) return ERROR_INVALID_PARAMETER;
+    if (!buffer || *size < sizeof(IP_ADAPTER_INFO)) {
+        *size = sizeof(IP_ADAPTER_INFO);
+        return ERROR_BUFFER_OVERFLOW;
+    }
+    std::memset(buffer, 0, sizeof(IP_ADAPTER_INFO));
+    std::strcpy(buffer->AdapterName, "{5A1B2C3D-0000-4000-8000-0000000000C3}");
+    std::strcpy(buffer->Description, "USB Wireless LAN Adapter");
+    buffer->Type = IF_TYPE_IEEE80211;
+    buffer->Index = 3;
+    return ERROR_SUCCESS;
+}
+
+// The ad-hoc preparation is made only there.
+BOOL Windows7Workstation(OSVERSIONINFOEXW* info)
+{
+    info->dwMajorVersion = 6;
+    info->dwMinorVersion = 1;
+    info->dwBuildNumber = 7601;
+    info->dwPlatformId = VER_PLATFORM_WIN32_NT;
+    info->wProductType = VER_NT_WORKSTATION;
+    return TRUE;
+}
+
+// Wine's wlanapi.dll aborts on WlanSetProfile and WlanConnect.
+DWORD WINAPI WlanOpen(DWORD, PVOID, PDWORD negotiated, PHANDLE client)
+{
+    *negotiated = 2;
+    *client = reinterpret_cast<HANDLE>(1);
+    return ERROR_SUCCESS;
+}
+DWORD WINAPI WlanClose(HANDLE, PVOID) { return ERROR_SUCCESS; }
+// Profiles that reached the platform: the document was read through COM, so the path ran whole.
+std::atomic<unsigned> s_profilesSet{0};
+DWORD WINAPI WlanProfile(HANDLE, const GUID*, DWORD, LPCWSTR xml, LPCWSTR, BOOL, PVOID, DWORD*)
+{
+    if (xml && std::wcsstr(xml, L"<WLANProfile")) ++s_profilesSet;
+    return ERROR_SUCCESS;
+}
+DWORD WINAPI WlanJoin(HANDLE, const GUID*, const WLAN_CONNECTION_PARAMETERS*, PVOID) { return ERROR_SUCCESS; }
+DWORD WINAPI WlanReason(DWORD, DWORD, PWCHAR, PVOID) { return ERROR_NOT_SUPPORTED; }
+const WlanCalls kWlanStandIn{WlanOpen, WlanClose, WlanProfile, WlanJoin, WlanReason};
+
+// The seams are the library's own state: set again after every load.
+class WifiResolveCycle : public ResolveCycle {
+public:
+    using ResolveCycle::ResolveCycle;
+    bool Bind(HMODULE module) override
+    {
+        auto setSeams = ProcAddress<PFN_ZanviResolverTest_SetSeams>(module, "ZanviResolverTest_SetSeams");
+        if (!setSeams || !ResolveCycle::Bind(module)) return false;
+        ZanviResolverTestSeams seams{};
+        seams.getAdaptersInfo = DongleAdaptersInfo;
+        seams.wlan = &kWlanStandIn;
+        seams.getVersionEx = Windows7Workstation;
+        setSeams(&seams);
+        return true;
+    }
+    bool Play(unsigned cycle) override
+    {
+        const unsigned before = s_profilesSet;
+        if (!ResolveCycle::Play(cycle)) return false;
+        if (s_profilesSet == before) {
+            std::fprintf(stderr, "load_cycle: no ad-hoc profile reached the platform\n");
+            return false;
+        }
+        if (!ComLeftAsFound()) {
+            std::fprintf(stderr, "load_cycle: COM is left initialised on the host's thread\n");
+            return false;
+        }
+        return true;
+    }
+
+private:
+    // The profile is read through COM on the host's thread, where nothing of it may stay: a
+    // thread left in the multithreaded model refuses the host's own single-threaded one.
+    static bool ComLeftAsFound()
+    {
+        typedef HRESULT(WINAPI * InitializeFn)(LPVOID, DWORD);
+        typedef void(WINAPI * UninitializeFn)();
+        HMODULE ole32 = LoadLibraryW(L"ole32.dll");
+        const auto initialize = ProcAddress<InitializeFn>(ole32, "CoInitializeEx");
+        const auto uninitialize = ProcAddress<UninitializeFn>(ole32, "CoUninitialize");
+        bool fresh = false;
+        if (initialize && uninitialize) {
+            const HRESULT hr = initialize(nullptr, COINIT_APARTMENTTHREADED);
+            fresh = hr == S_OK;
+            if (SUCCEEDED(hr)) uninitialize();
+        }
+        if (ole32) FreeLibrary(ole32);
+        return fresh;
     }
 };
 
@@ -249,6 +354,7 @@ std::unique_ptr<Cycle> MakeCycle(const std::string& kind)
     if (kind == "load") return std::make_unique<LoadOnly>();
     if (kind == "update") return std::make_unique<UpdateCycle>();
     if (kind.compare(0, 8, "resolve:") == 0) return std::make_unique<ResolveCycle>(kind.substr(8));
+    if (kind.compare(0, 5, "wifi:") == 0) return std::make_unique<WifiResolveCycle>(kind.substr(5));
     if (kind == "dnssd") return std::make_unique<DnssdCycle>();
     if (kind == "runtime") return std::make_unique<RuntimeCycle>();
     return nullptr;
