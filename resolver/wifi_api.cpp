@@ -66,6 +66,13 @@ public:
             return HRESULT_FROM_WIN32(ERROR_PROC_NOT_FOUND);
         HRESULT hr = coInitializeEx(nullptr, COINIT_MULTITHREADED);
         m_initialized = SUCCEEDED(hr);
+        // A host thread already in the single-threaded model (a user-interface thread often
+        // is) keeps it: COM runs there and the document works in either model. Only an
+        // initialisation of our own is ours to end.
+        if (hr == RPC_E_CHANGED_MODE) {
+            WriteLog(L"D:", L"COM kept in the thread's single-threaded model");
+            return S_OK;
+        }
         return hr;
     }
 

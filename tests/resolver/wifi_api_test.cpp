@@ -160,6 +160,26 @@ TEST_F(WifiApiTest, AdHocProfileForA7IsWrittenToRoamingAppDataAndRegistered)
     EXPECT_NE(s_wlan.xml.find(L"<hex>4137</hex>"), std::wstring::npos) << s_wlan.xml;
 }
 
+// A host's user-interface thread is often in the single-threaded model already: the profile is
+// registered all the same, and the thread's COM is left as it was.
+TEST_F(WifiApiTest, ProfileIsRegisteredFromAHostThreadInTheSingleThreadedModel)
+{
+    const std::wstring folder = RoamingAppData();
+    ASSERT_FALSE(folder.empty());
+    ASSERT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_OK);
+    DebugOutputCapture capture;
+    EXPECT_TRUE(m_wifi.addAdHocProfile(folder, m_dongle, L"A7", L"A7"));
+    DeleteFileW((folder + L"\\A7.xml").c_str());
+    EXPECT_EQ(s_wlan.setProfiles, 1);
+    EXPECT_NE(s_wlan.xml.find(L"<hex>4137</hex>"), std::wstring::npos) << s_wlan.xml;
+    const Lines messages = capture.Messages();
+    EXPECT_EQ(messages.back(), L"D:Profile set successfully.");
+    // Still single-threaded, and initialised once: the second call only counts again.
+    EXPECT_EQ(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED), S_FALSE);
+    CoUninitialize();
+    CoUninitialize();
+}
+
 TEST_F(WifiApiTest, ProfilePathAddsABackslashOnlyWhenTheFolderLacksOne)
 {
     EXPECT_EQ(AdHocProfilePath(L"C:\\Users\\me\\AppData", L"A7"), L"C:\\Users\\me\\AppData\\A7.xml");
