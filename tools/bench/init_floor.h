@@ -5,7 +5,11 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <string>
+
+#include "debug_capture.h"
+#include "samples.h"
 
 // A library of the benchmark's that does nothing, loaded from folder while this object lives.
 class CStubLibrary {
@@ -25,3 +29,19 @@ void SendTraceLines(int lines);
 // Appends lines narrow lines to the log file at logPath, each opened for appending, written and
 // closed, and sends each to the debugger output: how a line of the update plug-in's log goes out.
 void AppendTraceLines(int lines, const std::wstring& logPath);
+
+// Prints as figure the lines that a plug-in (a type with Load(folder), init, free and Unload)
+// sends to the debugger output during LoadLibrary + Init.
+template <class Plugin>
+int PrintInitTraceLines(const std::wstring& folder, const char* figure)
+{
+    DebugOutputCapture capture;
+    Plugin plugin;
+    const bool started = plugin.Load(folder) && plugin.init() == 0;
+    const std::size_t lines = capture.Lines().size();
+    if (plugin.free) plugin.free();
+    plugin.Unload();
+    if (!started) return Fail("the plug-in did not start to count its trace lines");
+    PrintSample(figure, static_cast<double>(lines));
+    return 0;
+}

@@ -7,7 +7,6 @@
 #include <cstdint>
 #include <vector>
 
-#include "debug_capture.h"
 #include "init_floor.h"
 #include "proc_address.h"
 #include "samples.h"
@@ -112,17 +111,7 @@ int RunResolverInit(const std::wstring& folder, const std::string& kind, int rep
 {
     if ((kind != "plugin" && kind != "bare" && kind != "lines") || repetitions < 1 || traceLines < 0)
         return Fail("resolver-init: plugin, bare or lines, 1 repetition or more");
-    if (kind == "lines") {
-        DebugOutputCapture capture;
-        Resolver resolver;
-        bool started = resolver.Load(folder) && resolver.init() == 0;
-        const std::size_t lines = capture.Lines().size();
-        if (resolver.free) resolver.free();
-        resolver.Unload();
-        if (!started) return Fail("resolver-init: the plug-in did not start");
-        PrintSample("resolver.init.lines", static_cast<double>(lines));
-        return 0;
-    }
+    if (kind == "lines") return PrintInitTraceLines<Resolver>(folder, "resolver.init.lines");
     const std::string suffix = kind == "bare" ? ".bare" : "";
     for (int i = 0; i < repetitions; ++i) {
         const std::string figure = (i == 0 ? "resolver.init.cold" : "resolver.init.warm") + suffix;

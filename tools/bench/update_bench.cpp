@@ -6,7 +6,6 @@
 #include <cstdint>
 
 #include "drx_rt_api.h"
-#include "debug_capture.h"
 #include "init_floor.h"
 #include "proc_address.h"
 #include "samples.h"
@@ -123,17 +122,7 @@ int RunUpdateInit(const std::wstring& folder, const std::string& kind, int repet
 {
     if ((!KnownKind(kind, repetitions) && kind != "lines") || traceLines < 0)
         return Fail("update-init: plugin, bare or lines, 1 repetition or more");
-    if (kind == "lines") {
-        DebugOutputCapture capture;
-        Plugin plugin;
-        bool started = plugin.Load(folder) && plugin.init() == 0;
-        const std::size_t lines = capture.Lines().size();
-        if (plugin.free) plugin.free();
-        plugin.Unload();
-        if (!started) return Fail("update-init: the plug-in did not start");
-        PrintSample("update.init.lines", static_cast<double>(lines));
-        return 0;
-    }
+    if (kind == "lines") return PrintInitTraceLines<Plugin>(folder, "update.init.lines");
     const std::string suffix = kind == "bare" ? ".bare" : "";
     const std::wstring log = folder + L"\\bare_trace.log";
     for (int i = 0; i < repetitions; ++i) {
