@@ -10,6 +10,23 @@
 
 CLogFile g_LogFile;
 
+namespace {
+
+// Takes the lock; false when the threading library could not set it up. Logging never fails
+// visibly: that loses one line (or leaves the path unset), never the caller's work, so no caller
+// needs a guard of its own.
+bool Take(boost::recursive_mutex::scoped_lock& lock) noexcept
+{
+    try {
+        lock.lock();
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+}  // namespace
+
 CLogFile::CLogFile() : m_pStream(nullptr), m_szFileName{} {}
 
 CLogFile::~CLogFile()
@@ -17,17 +34,18 @@ CLogFile::~CLogFile()
     if (m_pStream) std::fclose(m_pStream);
 }
 
-void CLogFile::SetFileName(const char* path)
+void CLogFile::SetFileName(const char* path) noexcept
 {
-    if (!path) return;
-    boost::recursive_mutex::scoped_lock lock(m_lock);
+    boost::recursive_mutex::scoped_lock lock(m_lock, boost::defer_lock);
+    if (!path || !Take(lock)) return;
     std::strncpy(m_szFileName, path, kPathChars - 1);
     m_szFileName[kPathChars - 1] = '\0';
 }
 
-void CLogFile::Write(const char* tag, const char* format, ...)
+void CLogFile::Write(const char* tag, const char* format, ...) noexcept
 {
-    boost::recursive_mutex::scoped_lock lock(m_lock);
+    boost::recursive_mutex::scoped_lock lock(m_lock, boost::defer_lock);
+    if (!Take(lock)) return;
 
     if (m_szFileName[0] == '\0') return;
     m_pStream = std::fopen(m_szFileName, "a+");

@@ -14,10 +14,11 @@ public:
     CLogFile(const CLogFile&) = delete;
     CLogFile& operator=(const CLogFile&) = delete;
 
-    // A path longer than 259 characters is cut to fit; a null path changes nothing.
-    void SetFileName(const char* path);
-    // Emits nothing at all when the file cannot be opened.
-    void Write(const char* tag, const char* format, ...) __attribute__((format(gnu_printf, 3, 4)));
+    // A path longer than 259 characters is cut to fit; a null path changes nothing. Never throws.
+    void SetFileName(const char* path) noexcept;
+    // Emits nothing at all when the file cannot be opened (or the lock cannot be taken); never
+    // throws.
+    void Write(const char* tag, const char* format, ...) noexcept __attribute__((format(gnu_printf, 3, 4)));
 
 private:
     FILE* m_pStream;

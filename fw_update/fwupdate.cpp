@@ -216,10 +216,7 @@ bool FWUpdate::startUpdate()
 
 void FWUpdate::updateThread(void* pVoid, HANDLE hStop)
 {
-    try {
-        g_LogFile.Write("I:", "FWUpdate::updateThread() - started");
-    } catch (...) {
-    }
+    g_LogFile.Write("I:", "FWUpdate::updateThread() - started");
     if (!pVoid) {
         g_LogFile.Write("E:", "FWUpdate::updateThread() - pVoid==NULL");
         return;
@@ -258,18 +255,12 @@ void FWUpdate::updateThread(void* pVoid, HANDLE hStop)
     } catch (...) {
         // Nothing may escape a thread; the host sees a failed update.
         endWith(US_Error, ES_Failed);
-        try {
-            g_LogFile.Write("E:", "FWUpdate::updateThread() - exception: the update ends as failed");
-        } catch (...) {
-        }
+        g_LogFile.Write("E:", "FWUpdate::updateThread() - exception: the update ends as failed");
     }
-    try {
-        int32_t u = engine.getUpdateState();
-        int32_t e = engine.getErrorState();
-        g_LogFile.Write("I:", "FWUpdate::updateThread() - exiting\n\tUpdate state=%d [%s]\n\tError state=%d [%s]",
-                        static_cast<int>(u), UpdateStateName(u), static_cast<int>(e), ErrorStateName(e));
-    } catch (...) {
-    }
+    int32_t u = engine.getUpdateState();
+    int32_t e = engine.getErrorState();
+    g_LogFile.Write("I:", "FWUpdate::updateThread() - exiting\n\tUpdate state=%d [%s]\n\tError state=%d [%s]",
+                    static_cast<int>(u), UpdateStateName(u), static_cast<int>(e), ErrorStateName(e));
     engine.finishWorker();
 }
 
