@@ -18,6 +18,14 @@ const size_t kMaxHostText = 255;
 
 const char* OrNull(const char* text) { return text ? text : "(null)"; }
 
+// True, with a trace naming the argument, when a host text is longer than kMaxHostText.
+bool TooLong(const char* text, const char* name)
+{
+    if (strnlen(text, kMaxHostText + 1) <= kMaxHostText) return false;
+    g_LogFile.Write("E:", "FWUpdate::executeCmd() - %s longer than %d characters", name, static_cast<int>(kMaxHostText));
+    return true;
+}
+
 bool AsciiEqualNoCase(const char* a, const char* b)
 {
     for (; *a && *b; ++a, ++b) {
@@ -99,14 +107,7 @@ bool FWUpdate::executeCmd(const char* pszCmd, const char* pszModule, const char*
     }
     // Bounded before anything else sees them: the platform's profile reader fails badly on
     // section names of tens of thousands of characters.
-    if (strnlen(pszCmd, kMaxHostText + 1) > kMaxHostText) {
-        g_LogFile.Write("E:", "FWUpdate::executeCmd() - pszCmd longer than %d characters", static_cast<int>(kMaxHostText));
-        setStates(US_Error, ES_ParamError);
-        return false;
-    }
-    if (strnlen(pszModule, kMaxHostText + 1) > kMaxHostText) {
-        g_LogFile.Write("E:", "FWUpdate::executeCmd() - pszModule longer than %d characters",
-                        static_cast<int>(kMaxHostText));
+    if (TooLong(pszCmd, "pszCmd") || TooLong(pszModule, "pszModule")) {
         setStates(US_Error, ES_ParamError);
         return false;
     }
