@@ -151,7 +151,6 @@ int32_t CDrxRuntime::Uninitialize()
     CDrxRtLoader::Unload();
     // A destructed runtime runs no install any more.
     m_bInstallBusy = false;
-    m_bInitialized = false;
     m_hVCI = -1;
     m_connectedSerNum = 0;
     return r;
