@@ -184,7 +184,12 @@ take_load_cost() {
 # of their own (before a debugger would see them); shown as a sample, the number printed alone.
 init_trace_lines() {  # init_trace_lines <command> <folder> <figure>
     measure "$1" "$(winpath "$2")" lines 1 >&2
-    awk -v f="$3" '$1 == "sample" && $2 == f { n = $3 } END { if (n == "") exit 1; print n + 0 }' "$SAMPLES"
+    sample_of "$3"
+}
+
+# The last sample of a figure; fails when there is none.
+sample_of() {  # sample_of <figure>
+    awk -v f="$1" '$1 == "sample" && $2 == f { n = $3 } END { if (n == "") exit 1; print n + 0 }' "$SAMPLES"
 }
 
 # Host responsiveness: each plug-in's exports timed from a second host thread while the stand-ins
@@ -227,12 +232,12 @@ rows() {
         echo "resolver.$n|ms|resolver: Execute -> Ready, $n|714|sleep 100 + 2 phases x (wait 300 + reply 2) + poll 10"
     done
     local lines
-    lines=$(awk '$1 == "sample" && $2 == "resolver.init.lines" { print $3 + 0 }' "$SAMPLES")
+    lines=$(sample_of resolver.init.lines)
     for n in cold warm; do
         echo "resolver.init.$n|ms|resolver: LoadLibrary + Init, $n|bare|$(
             )a library + dnssd.dll + Iphlpapi + one survey + ${lines:-?} trace lines, bare"
     done
-    lines=$(awk '$1 == "sample" && $2 == "update.init.lines" { print $3 + 0 }' "$SAMPLES")
+    lines=$(sample_of update.init.lines)
     for n in cold warm; do
         echo "update.init.$n|ms|update: LoadLibrary + Init, $n|bare|$(
             )a library + the runtime loaded, bound, constructed + ${lines:-?} log lines, bare"
