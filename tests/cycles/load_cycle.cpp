@@ -38,6 +38,7 @@
 #include "drx_rt_api.h"
 #include "process_figures.h"
 #include "proc_address.h"
+#include "system_library.h"
 #include "test_seams.h"
 
 namespace {
@@ -222,17 +223,13 @@ private:
     {
         typedef HRESULT(WINAPI * InitializeFn)(LPVOID, DWORD);
         typedef void(WINAPI * UninitializeFn)();
-        HMODULE ole32 = LoadLibraryW(L"ole32.dll");
-        const auto initialize = ProcAddress<InitializeFn>(ole32, "CoInitializeEx");
-        const auto uninitialize = ProcAddress<UninitializeFn>(ole32, "CoUninitialize");
-        bool fresh = false;
-        if (initialize && uninitialize) {
-            const HRESULT hr = initialize(nullptr, COINIT_APARTMENTTHREADED);
-            fresh = hr == S_OK;
-            if (SUCCEEDED(hr)) uninitialize();
-        }
-        if (ole32) FreeLibrary(ole32);
-        return fresh;
+        CSystemLibrary ole32(L"ole32.dll");
+        const auto initialize = ole32.Bind<InitializeFn>("CoInitializeEx");
+        const auto uninitialize = ole32.Bind<UninitializeFn>("CoUninitialize");
+        if (!initialize || !uninitialize) return false;
+        const HRESULT hr = initialize(nullptr, COINIT_APARTMENTTHREADED);
+        if (SUCCEEDED(hr)) uninitialize();
+        return hr == S_OK;
     }
 };
 
